@@ -1,0 +1,48 @@
+// The one process-wide record the UI thread and the two workers meet through.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "news/news_item.h"
+
+constexpr UINT WM_PATCH_FINISHED = WM_APP + 1;
+constexpr UINT WM_NEWS_READY = WM_APP + 2;
+
+constexpr int IDC_PLAY = 1001;
+constexpr int IDC_CLOSE = 1002;
+constexpr int IDC_REGISTER = 1003;
+constexpr int IDC_SETUP = 1004;
+constexpr int IDC_DISCORD = 1005;
+constexpr int IDC_MINIMIZE = 1006;
+constexpr int IDC_WEBSITE = 1007;
+constexpr int IDC_FACEBOOK = 1008;
+constexpr int IDC_INSTAGRAM = 1009;
+
+constexpr int kStatusTextSize = 300;
+constexpr int kPathSize = 260;
+
+extern const RECT statusArea;
+extern const RECT newsArea;
+
+struct LauncherState {
+    // Written by SetStatus on the patch thread, copied out by the painter; both sides
+    // hold statusLock only for the 300-byte copy, so neither ever waits on real work.
+    char statusText[kStatusTextSize];
+    SRWLOCK statusLock;
+    // Stored with release order after the data they publish, loaded with acquire order.
+    std::atomic<LONG> progressPercent;
+    std::atomic<LONG> patchFinished;
+    std::atomic<LONG> newsCount;
+    NewsItem newsItems[kNewsItemsMax];
+    char gameDir[kPathSize];
+    HBITMAP backgroundBitmap;
+    HWND playButton;
+    HWND mainWindow;
+};
+
+extern LauncherState gState;
+
+// Copies statusText into out (kStatusTextSize bytes) without ever seeing a half-written line.
+void ReadStatusText(char* out);

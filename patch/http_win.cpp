@@ -1,0 +1,169 @@
+// WinINet transfers: a whole body into memory, or a body streamed to a file.
+#include "patch/http.h"
+
+#include <windows.h>
+#include <wininet.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "app/handle_guards_win.h"
+
+namespace {
+
+constexpr char kUserAgent[] = "SKH2026-Patcher/1.0";
+// Never answered from or stored in the local cache, and no-cache towards proxies: a stale
+// manifest or game file would otherwise be taken for the server's current one.
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+constexpr DWORD kInitialTextCapacity = 131072;
+constexpr DWORD kGrowthMargin = 4096;
+constexpr DWORD kDownloadChunk = 65536;
+constexpr int64_t kProgressThreshold = 8388608;
+
+struct InternetHandle {
+    HINTERNET handle;
+    explicit InternetHandle(HINTERNET h) : handle(h) {}
+    ~InternetHandle() {
+        if (handle != nullptr)
+            InternetCloseHandle(handle);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+};
+
+struct HeapText {
+    char* data = nullptr;
+    ~HeapText() { free(data); }
+    char* Release() {
+        char* out = data;
+        data = nullptr;
+        return out;
+    }
+};
+
+HINTERNET OpenSession() {
+    return InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+}
+
+HINTERNET OpenRequest(HINTERNET session, const char* url) {
+    return InternetOpenUrlA(session, url, nullptr, 0, kRequestFlags, 0);
+}
+
+// An error page must never be stored as a game file or parsed as a control file.
+bool StatusIsOk(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr)) {
+        return false;
+    }
+    return status == 200;
+}
+
+// The announced body length, or -1 without a Content-Length header. Read as text because
+// the numeric form of the query stops at 32 bits.
+int64_t AnnouncedLength(HINTERNET request) {
+    char text[32];
+    DWORD size = sizeof(text);
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+        return -1;
+    text[size < sizeof(text) ? size : sizeof(text) - 1] = '\0';
+    char* end = nullptr;
+    long long value = strtoll(text, &end, 10);
+    if (end == text || value < 0)
+        return -1;
+    return value;
+}
+
+}  // namespace
+
+char* HttpFetchText(const char* url, int* length) {
+    InternetHandle session(OpenSession());
+    if (session.handle == nullptr)
+        return nullptr;
+    InternetHandle request(OpenRequest(session.handle, url));
+    if (request.handle == nullptr || !StatusIsOk(request.handle))
+        return nullptr;
+    int64_t announced = AnnouncedLength(request.handle);
+
+    HeapText text;
+    DWORD capacity = kInitialTextCapacity;
+    text.data = static_cast<char*>(malloc(capacity));
+    if (text.data == nullptr)
+        return nullptr;
+    DWORD received = 0;
+    for (;;) {
+        DWORD got = 0;
+        // A failed read is a broken transfer, never the end of the body.
+        if (!InternetReadFile(request.handle, text.data + received, capacity - 1 - received,
+                              &got)) {
+            return nullptr;
+        }
+        if (got == 0)
+            break;
+        received += got;
+        if (capacity - received < kGrowthMargin) {
+            if (capacity > 0x7fffffffu / 2)
+                return nullptr;
+            char* grown = static_cast<char*>(realloc(text.data, capacity * 2));
+            if (grown == nullptr)
+                return nullptr;
+            text.data = grown;
+            capacity *= 2;
+        }
+    }
+    // WinINet reports a connection cut in mid-body as a clean end: only the announced
+    // length tells them apart.
+    if (announced >= 0 && static_cast<int64_t>(received) != announced)
+        return nullptr;
+    text.data[received] = '\0';
+    *length = static_cast<int>(received);
+    return text.Release();
+}
+
+bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize) {
+    InternetHandle session(OpenSession());
+    if (session.handle == nullptr)
+        return false;
+    InternetHandle request(OpenRequest(session.handle, url));
+    if (request.handle == nullptr || !StatusIsOk(request.handle))
+        return false;
+    int64_t announced = AnnouncedLength(request.handle);
+
+    FileHandle file(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen())
+        return false;
+
+    const int64_t expectedMb = expectedSize >> 20;
+    char chunk[kDownloadChunk];
+    int64_t total = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!InternetReadFile(request.handle, chunk, kDownloadChunk, &got))
+            return false;
+        if (got == 0)
+            break;
+        // A server that sends more than the manifest promised is cut off before it can
+        // fill the player's disk.
+        if (expectedSize >= 0 && total + got > expectedSize)
+            return false;
+        DWORD written = 0;
+        if (!WriteFile(file.handle, chunk, got, &written, nullptr) || written != got)
+            return false;
+        total += got;
+        if (expectedSize > kProgressThreshold) {
+            char line[200];
+            snprintf(line, sizeof(line), "Mengunduh data game...  %lld / %lld MB",
+                     static_cast<long long>(total >> 20), static_cast<long long>(expectedMb));
+            SetStatus(line, -1);
+        }
+    }
+    file.Close();
+    if (announced >= 0 && total != announced)
+        return false;
+    if (expectedSize < 0)
+        return true;
+    PathFacts facts = QueryPathFacts(localPath);
+    return facts.exists && !facts.isDirectory && facts.size == expectedSize;
+}

@@ -1,0 +1,10 @@
+// The main window's paint handler and the owner-drawn button faces.
+#pragma once
+
+#include <windows.h>
+
+// Composes the whole 820 x 520 frame off-screen and copies it to the window (WM_PAINT).
+void PaintMainWindow(HWND window);
+
+// Draws the face of the button named by item->CtlID (WM_DRAWITEM); always returns TRUE.
+BOOL DrawButtonItem(const DRAWITEMSTRUCT* item);
