@@ -1,9 +1,149 @@
-// Manifest stage (not built yet: reports nothing downloaded and nothing failed).
+// The manifest stage: checks each listed game file and downloads what is missing or wrong.
+#include <windows.h>
+#include <wincrypt.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "app/handle_guards_win.h"
+#include "app/launcher_state.h"
+#include "patch/http.h"
+#include "patch/manifest.h"
+#include "patch/server_urls.h"
 #include "patch/stages.h"
 
-ManifestCounts RunManifestCheck(char*, bool) {
-    return {0, 0};
+namespace {
+
+constexpr DWORD kHashChunk = 65536;
+
+struct CryptContext {
+    HCRYPTPROV provider = 0;
+    ~CryptContext() {
+        if (provider != 0)
+            CryptReleaseContext(provider, 0);
+    }
+};
+
+struct CryptHash {
+    HCRYPTHASH hash = 0;
+    ~CryptHash() {
+        if (hash != 0)
+            CryptDestroyHash(hash);
+    }
+};
+
+// Creates every folder between the game folder and the file, outermost first. Failures
+// are left to the download, which then cannot create its file.
+void CreateParentDirectories(const char* localPath) {
+    char scratch[kPathSize];
+    snprintf(scratch, sizeof(scratch), "%s", localPath);
+    for (char* p = scratch + strlen(gState.gameDir); *p != '\0'; ++p) {
+        if (*p != '\\')
+            continue;
+        *p = '\0';
+        CreateDirectoryA(scratch, nullptr);
+        *p = '\\';
+    }
 }
-bool HashFileSha1(const char*, char*) {
-    return false;
+
+bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* localPath,
+                   int percent) {
+    char message[400];
+    snprintf(message, sizeof(message), "Mengunduh: %s", entry.path);
+    SetStatus(message, percent);
+
+    char address[2400];
+    int length = snprintf(address, sizeof(address), "%s%s", FULL_BASE_URL, encoded);
+    if (length < 0 || length >= static_cast<int>(sizeof(address)))
+        return false;
+
+    CreateParentDirectories(localPath);
+    return HttpDownloadFile(address, localPath, entry.size);
+}
+
+}  // namespace
+
+bool HashFileSha1(const char* localPath, char* out) {
+    FileHandle file(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsOpen())
+        return false;
+    CryptContext context;
+    if (!CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_FULL,
+                              CRYPT_VERIFYCONTEXT)) {
+        return false;
+    }
+    CryptHash hash;
+    if (!CryptCreateHash(context.provider, CALG_SHA1, 0, 0, &hash.hash))
+        return false;
+
+    BYTE chunk[kHashChunk];
+    for (;;) {
+        DWORD got = 0;
+        // A failed read ends the data like the end of the file does.
+        if (!ReadFile(file.handle, chunk, kHashChunk, &got, nullptr) || got == 0)
+            break;
+        if (!CryptHashData(hash.hash, chunk, got, 0))
+            return false;
+    }
+    BYTE digest[20];
+    DWORD digestSize = sizeof(digest);
+    if (!CryptGetHashParam(hash.hash, HP_HASHVAL, digest, &digestSize, 0))
+        return false;
+    static const char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < 20; ++i) {
+        out[2 * i] = kHex[digest[i] >> 4];
+        out[2 * i + 1] = kHex[digest[i] & 15];
+    }
+    out[40] = '\0';
+    return true;
+}
+
+ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged) {
+    const int lineTotal = CountManifestLines(manifestText);
+    ManifestCounts counts = {0, 0};
+    int n = 0;
+    char message[400];
+    char localPath[kPathSize];
+    char computed[kDigestLength + 1];
+    char encoded[kEncodedPathLimit + 1];
+
+    char* cursor = manifestText;
+    while (char* line = NextManifestLine(&cursor)) {
+        ManifestEntry entry;
+        if (!ParseManifestEntry(line, &entry))
+            continue;
+        ++n;
+        const int percent = ManifestProgress(n, lineTotal);
+        if ((n & 7) == 0) {
+            snprintf(message, sizeof(message), "Memeriksa file... (%d/%d)", n, lineTotal);
+            SetStatus(message, percent);
+        }
+        // An entry that could reach outside the game folder, or whose name or address
+        // would be cut, is never touched on disk nor requested: it only counts as failed.
+        if (IsRefusedPath(entry.path) ||
+            !BuildLocalPath(gState.gameDir, entry.path, localPath, sizeof(localPath))) {
+            ++counts.failedCount;
+            continue;
+        }
+        if (!EncodeUrlPath(entry.path, encoded, sizeof(encoded))) {
+            ++counts.failedCount;
+            continue;
+        }
+
+        PathFacts facts = QueryPathFacts(localPath);
+        EntryAction action = DecideEntry(facts.exists, facts.isDirectory, facts.size, entry.size,
+                                         entry.digest, versionChanged);
+        if (action == EntryAction::Hash) {
+            bool hashed = HashFileSha1(localPath, computed);
+            action = DecideAfterHash(hashed, computed, entry.digest);
+        }
+        if (action != EntryAction::Download)
+            continue;
+        if (DownloadEntry(entry, encoded, localPath, percent)) {
+            ++counts.downloadedCount;
+        } else {
+            ++counts.failedCount;
+        }
+    }
+    return counts;
 }

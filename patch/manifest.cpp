@@ -1,0 +1,196 @@
+// Pure rules of the manifest stage: lines, entries, the keep-or-download decision, paths.
+#include "patch/manifest.h"
+
+#include <ctype.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+int CountManifestLines(const char* text) {
+    int lineFeeds = 0;
+    const char* afterLast = text;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '\n') {
+            ++lineFeeds;
+            afterLast = p + 1;
+        }
+    }
+    bool unterminated = afterLast[strspn(afterLast, "\r")] != '\0';
+    int total = lineFeeds + (unterminated ? 1 : 0);
+    return total == 0 ? 1 : total;
+}
+
+char* NextManifestLine(char** cursor) {
+    char* p = *cursor + strspn(*cursor, "\r\n");
+    if (*p == '\0') {
+        *cursor = p;
+        return nullptr;
+    }
+    char* end = p + strcspn(p, "\r\n");
+    if (*end != '\0') {
+        *end = '\0';
+        ++end;
+    }
+    *cursor = end;
+    return p;
+}
+
+long long ParseSizeField(const char* field) {
+    return strtoll(field, nullptr, 10);
+}
+
+bool ParseManifestEntry(char* line, ManifestEntry* entry) {
+    if (line[0] == '#')
+        return false;
+    char* first = strchr(line, '|');
+    if (first == nullptr)
+        return false;
+    char* second = strchr(first + 1, '|');
+    if (second == nullptr)
+        return false;
+    *first = '\0';
+    *second = '\0';
+    entry->path = line;
+    entry->size = ParseSizeField(first + 1);
+    entry->digest = second + 1;
+    return true;
+}
+
+int ManifestProgress(int n, int lineTotal) {
+    int64_t capped = n < lineTotal ? n : lineTotal;
+    return static_cast<int>(5 + (90 * capped) / lineTotal);
+}
+
+namespace {
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool AllHex(const char* text) {
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (!IsHexDigit(*p))
+            return false;
+    }
+    return true;
+}
+
+bool EqualsIgnoreCase(const char* a, size_t length, const char* b) {
+    if (strlen(b) != length)
+        return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (toupper(static_cast<unsigned char>(a[i])) != b[i])
+            return false;
+    }
+    return true;
+}
+
+// Windows opens these as devices in any folder and with any extension ("nul.txt").
+bool IsDeviceName(const char* part, size_t length) {
+    size_t base = 0;
+    while (base < length && part[base] != '.' && part[base] != ' ')
+        ++base;
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices) {
+        if (EqualsIgnoreCase(part, base, device))
+            return true;
+    }
+    if (base == 4 && (EqualsIgnoreCase(part, 3, "COM") || EqualsIgnoreCase(part, 3, "LPT")) &&
+        part[3] >= '0' && part[3] <= '9') {
+        return true;
+    }
+    return false;
+}
+
+// ".." and its spellings that Windows trims to it ("...", ".. ").
+bool IsParentPart(const char* part, size_t length) {
+    size_t dots = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (part[i] == '.') {
+            ++dots;
+        } else if (part[i] != ' ') {
+            return false;
+        }
+    }
+    return dots >= 2;
+}
+
+}  // namespace
+
+bool IsRefusedPath(const char* path) {
+    if (path[0] == '/' || path[0] == '\\')
+        return true;
+    if (strchr(path, ':') != nullptr)
+        return true;
+    const char* part = path;
+    for (;;) {
+        size_t length = strcspn(part, "/\\");
+        if (IsParentPart(part, length) || IsDeviceName(part, length))
+            return true;
+        if (part[length] == '\0')
+            return false;
+        part += length + 1;
+    }
+}
+
+EntryAction DecideEntry(bool exists, bool isDirectory, long long fileSize, long long sizeField,
+                        const char* digest, bool versionChanged) {
+    if (!exists || isDirectory)
+        return EntryAction::Download;
+    if (fileSize != sizeField)
+        return EntryAction::Download;
+    if (strcmp(digest, "big") == 0 || digest[0] == '\0' || !AllHex(digest)) {
+        return EntryAction::Keep;
+    }
+    if (!versionChanged)
+        return EntryAction::Keep;
+    if (sizeField > kDigestSizeLimit)
+        return EntryAction::Keep;
+    if (strlen(digest) != kDigestLength)
+        return EntryAction::Keep;
+    return EntryAction::Hash;
+}
+
+EntryAction DecideAfterHash(bool hashed, const char* computedDigest, const char* digestField) {
+    if (!hashed)
+        return EntryAction::Keep;
+    return strcmp(computedDigest, digestField) == 0 ? EntryAction::Keep : EntryAction::Download;
+}
+
+bool BuildLocalPath(const char* gameDir, const char* path, char* out, size_t outSize) {
+    size_t length = strlen(gameDir) + strlen(path);
+    if (length > kLocalPathLimit || length >= outSize)
+        return false;
+    snprintf(out, outSize, "%s%s", gameDir, path);
+    for (char* p = out; *p != '\0'; ++p) {
+        if (*p == '/')
+            *p = '\\';
+    }
+    return true;
+}
+
+bool EncodeUrlPath(const char* path, char* out, size_t outSize) {
+    static const char kHex[] = "0123456789ABCDEF";
+    size_t used = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(path); *p != '\0'; ++p) {
+        unsigned char c = *p;
+        bool plain = isalnum(c) != 0 || c == '-' || c == '.' || c == '/' || c == '_' || c == '~';
+        // isalnum follows the locale; only ASCII letters and digits stay as they are.
+        if (c >= 0x80)
+            plain = false;
+        // Room for the widest form is checked before every byte, plain or not; a path
+        // that fails it would be cut, and is refused instead.
+        if (used + 3 > kEncodedPathLimit || used + 3 >= outSize)
+            return false;
+        if (plain) {
+            out[used++] = static_cast<char>(c);
+        } else {
+            out[used++] = '%';
+            out[used++] = kHex[c >> 4];
+            out[used++] = kHex[c & 15];
+        }
+    }
+    out[used] = '\0';
+    return true;
+}

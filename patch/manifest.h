@@ -1,0 +1,53 @@
+// Pure rules of the manifest stage: lines, entries, the keep-or-download decision, paths.
+#pragma once
+
+#include <stddef.h>
+
+constexpr long long kDigestSizeLimit = 52428800;  // 50 MiB, inclusive
+constexpr int kDigestLength = 40;
+constexpr int kEncodedPathLimit = 2047;
+constexpr int kLocalPathLimit = 259;
+
+// The line total N: line feeds before the first zero byte, plus one for a last line that
+// has no line feed; at least 1.
+int CountManifestLines(const char* text);
+
+// Takes the next line, splitting at runs of CR and LF in place; null at the end.
+char* NextManifestLine(char** cursor);
+
+struct ManifestEntry {
+    char* path;  // the text before the first "|", unchanged
+    long long size;
+    char* digest;  // everything after the second "|"
+};
+
+// Splits a line in place. False for comments and lines with fewer than two "|".
+bool ParseManifestEntry(char* line, ManifestEntry* entry);
+
+// The size field by strtoll rules: leading blanks, a sign, digits; no digits read as 0;
+// values beyond the 64-bit range clamp.
+long long ParseSizeField(const char* field);
+
+// What the progress bar shows for entry n of N lines. n is capped at N, so a manifest whose
+// lines end in bare carriage returns cannot push the bar past 95 during the stage.
+int ManifestProgress(int n, int lineTotal);
+
+enum class EntryAction { Keep, Download, Hash };
+
+// The decision table up to the point where the file would have to be read.
+EntryAction DecideEntry(bool exists, bool isDirectory, long long fileSize, long long sizeField,
+                        const char* digest, bool versionChanged);
+
+// Rows that need the digest: keep when hashing failed or the digests are equal.
+EntryAction DecideAfterHash(bool hashed, const char* computedDigest, const char* digestField);
+
+// Paths that could reach outside the game folder, or name a device instead of a file:
+// absolute, with a drive or stream colon, with a ".." part, or a reserved device name.
+bool IsRefusedPath(const char* path);
+
+// gameDir + path with every "/" turned into "\"; false when it would not fit in 259 chars.
+bool BuildLocalPath(const char* gameDir, const char* path, char* out, size_t outSize);
+
+// Percent-encodes a path field for the download address; false when the result would be
+// longer than kEncodedPathLimit (a cut address must never be requested).
+bool EncodeUrlPath(const char* path, char* out, size_t outSize);
