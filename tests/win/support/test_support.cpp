@@ -1,6 +1,8 @@
 // Shared fixtures of the Windows tests: the local patch server, game folders, file helpers.
 #include "support/test_support.h"
 
+#include <process.h>
+#include <wincrypt.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -11,6 +13,7 @@
 #include "app/launcher_state.h"
 #include "patch/http.h"
 #include "patch/server_urls.h"
+#include "patch/stages.h"
 
 namespace {
 
@@ -248,4 +251,56 @@ void ResetLauncherForRun(const std::string& gameDir, const std::string& root) {
     DrainPostedMessages(WM_NEWS_READY);
     ClearFaults();
     ClearRequests();
+}
+
+std::string Sha1Hex(const std::string& data) {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    BYTE digest[20] = {};
+    DWORD size = sizeof(digest);
+    CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
+    CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash);
+    CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()),
+                  0);
+    CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
+    CryptDestroyHash(hash);
+    CryptReleaseContext(provider, 0);
+    std::string out;
+    char pair[3];
+    for (BYTE b : digest) {
+        snprintf(pair, sizeof(pair), "%02x", b);
+        out += pair;
+    }
+    return out;
+}
+
+PatchRunResult RunPatchThread() {
+    PatchRunResult result = {0, false, "", 0};
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PatchThreadProc, nullptr, 0, nullptr));
+    for (;;) {
+        DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_PATCH_FINISHED) {
+                ++result.finishedMessages;
+                result.flagSetWhenPosted = gState.patchFinished.load() == 1;
+            } else {
+                DispatchMessageA(&msg);
+            }
+        }
+        if (wait == WAIT_OBJECT_0)
+            break;
+    }
+    CloseHandle(thread);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_PATCH_FINISHED, WM_PATCH_FINISHED, PM_REMOVE)) {
+        ++result.finishedMessages;
+        result.flagSetWhenPosted = gState.patchFinished.load() == 1;
+    }
+    char status[kStatusTextSize];
+    ReadStatusText(status);
+    result.finalStatus = status;
+    result.finalPercent = gState.progressPercent.load();
+    return result;
 }

@@ -50,3 +50,16 @@ void ResetLauncherForRun(const std::string& gameDir, const std::string& root = S
 HWND TestMainWindow();
 // Removes the posted messages of one kind from the test thread's queue and counts them.
 int DrainPostedMessages(UINT message);
+
+// SHA-1 of a byte string as 40 lowercase digits, straight from CryptoAPI.
+std::string Sha1Hex(const std::string& data);
+
+struct PatchRunResult {
+    int finishedMessages;     // WM_PATCH_FINISHED posts seen
+    bool flagSetWhenPosted;   // patchFinished was already 1 when the message arrived
+    std::string finalStatus;  // statusText after the run
+    int finalPercent;
+};
+// Runs PatchThreadProc on a worker thread, as the launcher does, while this thread pumps
+// messages; returns after the worker has ended and the queue is drained.
+PatchRunResult RunPatchThread();
