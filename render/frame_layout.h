@@ -1,0 +1,23 @@
+// Where the live parts of the main window's frame go: the news rows and the progress fill.
+#pragma once
+
+#include "news/news_item.h"
+
+// The track's inner width, the fill's width at 100 %.
+constexpr int kProgressFillMax = 674;
+
+// Width of the progress fill in pixels. The percentage is clamped to 0..100 first, so a
+// run that overshoots never paints past the track; fills under 4 pixels are not drawn (0).
+int ProgressFillWidth(int percent);
+
+struct NewsRowLayout {
+    int top;
+    bool hasBody;
+    // The separator line under the row, at separatorY, when there is one.
+    bool hasSeparator;
+    int separatorY;
+};
+
+// Lays out the news list for the first count items (count clamped to 0..kNewsItemsMax) and
+// returns how many rows fit; rows below the panel's last slot are dropped.
+int LayoutNewsRows(const NewsItem* items, int count, NewsRowLayout rows[kNewsItemsMax]);
