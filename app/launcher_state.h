@@ -5,20 +5,11 @@
 
 #include <atomic>
 
+#include "app/control_ids.h"
 #include "news/news_item.h"
 
 constexpr UINT WM_PATCH_FINISHED = WM_APP + 1;
 constexpr UINT WM_NEWS_READY = WM_APP + 2;
-
-constexpr int IDC_PLAY = 1001;
-constexpr int IDC_CLOSE = 1002;
-constexpr int IDC_REGISTER = 1003;
-constexpr int IDC_SETUP = 1004;
-constexpr int IDC_DISCORD = 1005;
-constexpr int IDC_MINIMIZE = 1006;
-constexpr int IDC_WEBSITE = 1007;
-constexpr int IDC_FACEBOOK = 1008;
-constexpr int IDC_INSTAGRAM = 1009;
 
 constexpr int kStatusTextSize = 300;
 constexpr int kPathSize = 260;
