@@ -1,0 +1,5 @@
+/* Numbers of the launcher's resources, shared by the resource script and the code. */
+#pragma once
+
+#define IDB_BACKGROUND 101
+#define IDI_APP 102
