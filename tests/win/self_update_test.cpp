@@ -1,0 +1,303 @@
+// TrySelfUpdate against the local share: when it updates, what it rejects, and the hand-over.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "app/launcher_state.h"
+#include "patch/http.h"
+#include "patch/stages.h"
+#include "patch/update_script.h"
+#include "support/import_hook.h"
+#include "support/test_support.h"
+
+namespace {
+
+constexpr char kVersionPath[] = "skh-share/patcher_version.txt";
+constexpr char kLauncherPath[] = "skh-share/SKH2026_Patcher.exe";
+constexpr char kLauncherRequest[] = "/skh-share/SKH2026_Patcher.exe";
+constexpr char kNewLauncher[] = "SKH2026_Patcher.new.exe";
+constexpr char kScript[] = "_skh_update.bat";
+// Written by the child of a hand-over test, outside the game folder the script works in.
+constexpr char kShellRecord[] = "C:\\skh-tests\\self-update-shell.txt";
+constexpr char kScriptAtStart[] = "C:\\skh-tests\\self-update-script.bin";
+
+// A test that accepts an update by mistake must not end this process with exit code 0 and
+// so pass unseen: outside the hand-over children every ExitProcess of the product code
+// becomes a loud failure.
+using ExitProcessFunction = void(WINAPI*)(UINT);
+ExitProcessFunction gRealExitProcess = nullptr;
+
+bool InHandOverChild() {
+    return strstr(GetCommandLineA(), "--gtest_internal_run_death_test") != nullptr;
+}
+
+void WINAPI GuardedExitProcess(UINT code) {
+    if (!InHandOverChild()) {
+        fprintf(stderr, "ExitProcess(%u) called outside a hand-over test\n", code);
+        fflush(stderr);
+        code = 99;
+    }
+    gRealExitProcess(code);
+}
+
+const bool gExitGuarded = [] {
+    gRealExitProcess = reinterpret_cast<ExitProcessFunction>(
+        RedirectImport("KERNEL32.dll", "ExitProcess", reinterpret_cast<void*>(GuardedExitProcess)));
+    return gRealExitProcess != nullptr;
+}();
+
+// Records how the product starts the script, and the script's bytes at that moment (it
+// deletes itself once it has run).
+using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+ShellExecuteFunction gRealShellExecute = nullptr;
+
+HINSTANCE WINAPI RecordingShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                       LPCSTR directory, INT show) {
+    auto text = [](LPCSTR value) { return value == nullptr ? std::string("(null)") : value; };
+    std::string record = "owner=" + std::string(owner == nullptr ? "(null)" : "set") +
+                         "\nverb=" + text(verb) + "\nfile=" + text(file) +
+                         "\nparameters=" + text(parameters) + "\ndirectory=" + text(directory) +
+                         "\nshow=" + std::to_string(show) + "\n";
+    WriteFileBytes(kScriptAtStart, file == nullptr ? "" : ReadFileBytes(file));
+    WriteFileBytes(kShellRecord, record);
+    return gRealShellExecute(owner, verb, file, parameters, directory, show);
+}
+
+void RecordShellExecute() {
+    gRealShellExecute = reinterpret_cast<ShellExecuteFunction>(RedirectImport(
+        "SHELL32.dll", "ShellExecuteA", reinterpret_cast<void*>(RecordingShellExecute)));
+}
+
+std::string TestFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    *(strrchr(path, '\\') + 1) = '\0';
+    return path;
+}
+
+std::string ExecutableHead(size_t size) {
+    std::string bytes = "MZ";
+    bytes.resize(size, '\x90');
+    return bytes;
+}
+
+class SelfUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(gExitGuarded);
+        gameDir = MakeGameDir("self-update");
+        ResetLauncherForRun(gameDir);
+        // The share offers nothing until a case serves it.
+        RemoveServedFile(kVersionPath);
+        RemoveServedFile(kLauncherPath);
+    }
+    std::string Path(const char* name) const { return gameDir + name; }
+    void Reset() {
+        MakeGameDir("self-update");
+        ResetLauncherForRun(gameDir);
+    }
+    // An update was offered and abandoned: the one status line, and nothing left behind.
+    void ExpectAbandoned(const std::string& what) {
+        std::vector<StatusRecord> log = TakeStatusLog();
+        ASSERT_EQ(log.size(), 1u) << what;
+        EXPECT_EQ(log[0].text, "Memperbarui launcher...") << what;
+        EXPECT_EQ(log[0].percent, 4) << what;
+        EXPECT_EQ(CountRequests(kLauncherRequest), 1) << what;
+        EXPECT_FALSE(FileExists(Path(kNewLauncher))) << what;
+        EXPECT_FALSE(FileExists(Path(kScript))) << what;
+    }
+    std::string gameDir;
+};
+
+TEST_F(SelfUpdateTest, NoUpdateUnlessTheShareAnnouncesAHigherBuild) {
+    for (const char* body : {"4", "4\r\n", "4\n", "3", "0", "abc", "", "-5", "  -12x", "<html>9"}) {
+        Reset();
+        WriteFileBytes(Path(kNewLauncher), "leftover");
+        ServeFile(kVersionPath, body);
+        ServeFile(kLauncherPath, ExecutableHead(4096));
+        TrySelfUpdate();
+        EXPECT_TRUE(TakeStatusLog().empty()) << body;
+        EXPECT_EQ(CountRequests("/skh-share/patcher_version.txt"), 1) << body;
+        EXPECT_EQ(CountRequests(kLauncherRequest), 0) << body;
+        // A leftover from an earlier attempt is only cleared when an update is offered.
+        EXPECT_EQ(ReadFileBytes(Path(kNewLauncher)), "leftover") << body;
+        EXPECT_FALSE(FileExists(Path(kScript))) << body;
+    }
+}
+
+TEST_F(SelfUpdateTest, NoUpdateWhenTheShareCannotBeReached) {
+    ServeFile(kVersionPath, "9");
+    ServeFile(kLauncherPath, ExecutableHead(4096));
+    for (const char* fault : {"status 404", "status 500", "reset", "cut 0"}) {
+        Reset();
+        SetFault("/skh-share/patcher_version.txt", fault);
+        TrySelfUpdate();
+        EXPECT_TRUE(TakeStatusLog().empty()) << fault;
+        EXPECT_EQ(CountRequests(kLauncherRequest), 0) << fault;
+    }
+    ResetLauncherForRun(gameDir, DeadServerUrl());
+    TrySelfUpdate();
+    EXPECT_TRUE(TakeStatusLog().empty());
+    EXPECT_TRUE(ListFilesRecursive(gameDir).empty());
+}
+
+TEST_F(SelfUpdateTest, AnOfferedUpdateWhoseDownloadFailsLeavesNoNewLauncher) {
+    for (const char* body : {"5", "5\r\n", "  12abc", "123456789012345678901234567890"}) {
+        Reset();
+        WriteFileBytes(Path(kNewLauncher), ExecutableHead(100));
+        ServeFile(kVersionPath, body);
+        TrySelfUpdate();
+        ExpectAbandoned(std::string("404 after offer ") + body);
+    }
+    // Broken off in mid-body: the partial file that the download left is removed too.
+    ServeFile(kVersionPath, "5");
+    ServeFile(kLauncherPath, ExecutableHead(200000));
+    for (const char* fault : {"cut 50000", "reset", "status 503"}) {
+        Reset();
+        SetFault(kLauncherRequest, fault);
+        TrySelfUpdate();
+        ExpectAbandoned(fault);
+    }
+}
+
+TEST_F(SelfUpdateTest, AFailedUpdateLetsTheRunGoOnWithTheVersionCheck) {
+    ServeFile(kVersionPath, "5");
+    PatchRunResult result = RunPatchThread();
+    std::vector<StatusRecord> log = TakeStatusLog();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0].text, "Memperbarui launcher...");
+    EXPECT_EQ(log[0].percent, 4);
+    EXPECT_EQ(log[1].text, "Mengecek versi server...");
+    EXPECT_EQ(log[1].percent, 3);
+    EXPECT_EQ(CountRequests("/skh-full/version.txt"), 1);
+    EXPECT_EQ(result.finishedMessages, 1);
+    EXPECT_FALSE(FileExists(Path(kNewLauncher)));
+    EXPECT_FALSE(FileExists(Path(kScript)));
+}
+
+TEST_F(SelfUpdateTest, DownloadsThatAreNotALauncherAreRejectedAndDeleted) {
+    struct Case {
+        const char* what;
+        std::string body;
+    };
+    std::string zip = "PK\x03\x04";
+    zip.resize(300000, 'z');
+    const std::vector<Case> cases = {
+        {"63 bytes starting with MZ", ExecutableHead(63)},
+        {"an HTML page",
+         "<!DOCTYPE html>\n<html><head><title>Maintenance</title></head>"
+         "<body>Server sedang maintenance</body></html>\n"},
+        {"the two bytes swapped", "ZM" + std::string(500, '\x90')},
+        {"lower case mz", "mz" + std::string(500, '\x90')},
+        {"an archive", zip},
+        {"an empty body", ""},
+        {"MZ alone", "MZ"},
+    };
+    ServeFile(kVersionPath, "5");
+    for (const Case& item : cases) {
+        Reset();
+        ServeFile(kLauncherPath, item.body);
+        TrySelfUpdate();
+        ExpectAbandoned(item.what);
+        EXPECT_TRUE(ListFilesRecursive(gameDir).empty()) << item.what;
+    }
+}
+
+TEST_F(SelfUpdateTest, BlockedPathsInTheGameFolderAbandonTheUpdate) {
+    ServeFile(kVersionPath, "5");
+    ServeFile(kLauncherPath, ExecutableHead(64));
+    // The script's name taken by a folder: the script cannot be written.
+    ASSERT_TRUE(CreateDirectoryA(Path(kScript).c_str(), nullptr));
+    TrySelfUpdate();
+    ExpectAbandoned("script name is a folder");
+    EXPECT_TRUE(DirectoryExists(Path(kScript)));
+
+    Reset();
+    // The new launcher's name taken by a folder: the download has nowhere to go.
+    ASSERT_TRUE(CreateDirectoryA(Path(kNewLauncher).c_str(), nullptr));
+    TrySelfUpdate();
+    std::vector<StatusRecord> log = TakeStatusLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].text, "Memperbarui launcher...");
+    EXPECT_TRUE(DirectoryExists(Path(kNewLauncher)));
+    EXPECT_FALSE(FileExists(Path(kScript)));
+}
+
+// The accepted update ends the process, so it runs in a child process of this test; the
+// parent then reads what the child left on disk and at the server.
+class SelfUpdateHandOverDeathTest : public SelfUpdateTest {
+protected:
+    void SetUp() override {
+        SelfUpdateTest::SetUp();
+        DeleteFileA(kShellRecord);
+        DeleteFileA(kScriptAtStart);
+    }
+    void ExpectScriptStartedHidden() {
+        ASSERT_TRUE(FileExists(kShellRecord)) << "the script was never started";
+        EXPECT_EQ(ReadFileBytes(kShellRecord), "owner=(null)\nverb=open\nfile=" + Path(kScript) +
+                                                   "\nparameters=(null)\ndirectory=" + gameDir +
+                                                   "\nshow=0\n");
+        EXPECT_EQ(ReadFileBytes(kScriptAtStart), std::string(kUpdateScript, kUpdateScriptSize));
+        // The run ended inside the self-update: it never went on to the version check.
+        EXPECT_EQ(CountRequests("/skh-full/version.txt"), 0);
+        EXPECT_EQ(CountRequests(kLauncherRequest), 1);
+    }
+    // Under Wine the script does not find the ended launcher (its process probe fails), so
+    // it swaps the files at once; give its cmd a moment to get there.
+    bool WaitForScriptToFinish() {
+        for (int i = 0; i < 300; ++i) {
+            if (!FileExists(Path(kScript)) && !FileExists(Path(kNewLauncher)))
+                return true;
+            Sleep(100);
+        }
+        return false;
+    }
+};
+
+TEST_F(SelfUpdateHandOverDeathTest, AcceptedUpdateStartsTheScriptHiddenAndEndsTheProcess) {
+    const std::string newLauncher = ReadFileBytes(TestFolder() + "new_launcher_stub.exe");
+    ASSERT_GT(newLauncher.size(), 1000u);
+    ServeFile(kVersionPath, "5\r\n");
+    ServeFile(kLauncherPath, newLauncher);
+    EXPECT_EXIT(
+        {
+            RecordShellExecute();
+            PatchThreadProc(nullptr);
+        },
+        ::testing::ExitedWithCode(0), "");
+    ExpectScriptStartedHidden();
+
+    ASSERT_TRUE(WaitForScriptToFinish());
+    EXPECT_EQ(ReadFileBytes(Path("SKH2026_Patcher.exe")), newLauncher);
+    // The script started the new build from the game folder.
+    std::string started = Path("new_launcher_started.txt");
+    for (int i = 0; i < 300 && !FileExists(started); ++i)
+        Sleep(100);
+    std::string folder = gameDir.substr(0, gameDir.size() - 1);
+    EXPECT_EQ(ReadFileBytes(started),
+              "module=" + Path("SKH2026_Patcher.exe") + "\ncwd=" + folder + "\n");
+}
+
+TEST_F(SelfUpdateHandOverDeathTest, SixtyFourBytesStartingWithMZAreAccepted) {
+    ServeFile(kVersionPath, "2147483648");
+    ServeFile(kLauncherPath, ExecutableHead(64));
+    // A leftover from an interrupted earlier update is replaced, not appended to.
+    WriteFileBytes(Path(kNewLauncher), std::string(5000, 'x'));
+    EXPECT_EXIT(
+        {
+            RecordShellExecute();
+            TrySelfUpdate();
+        },
+        ::testing::ExitedWithCode(0), "");
+    ExpectScriptStartedHidden();
+    ASSERT_TRUE(WaitForScriptToFinish());
+    EXPECT_EQ(ReadFileBytes(Path("SKH2026_Patcher.exe")), ExecutableHead(64));
+}
+
+}  // namespace
