@@ -1,0 +1,22 @@
+// Reading, hashing and copying many files at once, on every core.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct FileJob {
+    std::string source;
+    std::string destination;  // the copy is written here; empty for hashing only
+    bool wantDigest;
+    int64_t expectedBytes;  // for the progress line only
+
+    int64_t bytes;       // read from the source
+    std::string digest;  // 40 lowercase digits when wantDigest
+    std::string error;   // empty when the job succeeded
+};
+
+// Runs the jobs on up to `threads` threads (0: one per core). On runs longer than a second
+// a progress line starting with `verb` goes to stderr.
+void RunFileJobs(std::vector<FileJob>* jobs, int threads, const char* verb);

@@ -1,0 +1,403 @@
+// The publishing tool's two commands: publish a client tree, verify a published tree.
+#include "tools/publish.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "patch/manifest.h"
+#include "tools/file_jobs.h"
+#include "tools/publish_names.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kTreeName[] = "skh-full";
+constexpr char kStagingName[] = ".skh-full.new";
+constexpr char kManifestName[] = "manifest.txt";
+constexpr char kVersionName[] = "version.txt";
+
+struct ClientFile {
+    std::string diskPath;   // relative, as the client folder names it (UTF-8)
+    std::string published;  // relative, Windows-1252, as the manifest and the server name it
+    int64_t size;
+};
+
+bool ReadWholeFile(const fs::path& path, std::string* out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    *out = buffer.str();
+    return !in.bad();
+}
+
+bool WriteWholeFile(const fs::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.close();
+    return !out.fail();
+}
+
+bool IsSameOrInside(const fs::path& inner, const fs::path& outer) {
+    auto mismatch = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return mismatch.first == outer.end();
+}
+
+void Refuse(std::ostream& errors, const std::string& name, const std::string& reason) {
+    errors << "refused: \"" << PrintableName(name) << "\": " << reason << "\n";
+}
+
+// Windows keeps one file for names that differ only in case; two such names in the client
+// would overwrite each other in the game folder.
+bool CheckCaseCollisions(const std::vector<ClientFile>& files, std::ostream& errors) {
+    std::map<std::string, std::string> seen;  // folded name -> name, folders with a "/"
+    bool ok = true;
+    auto claim = [&](const std::string& name, const std::string& shown, const ClientFile& file) {
+        auto inserted = seen.emplace(FoldCaseWindows1252(name), shown);
+        if (!inserted.second && inserted.first->second != shown) {
+            Refuse(errors, file.diskPath,
+                   "Windows would take it for \"" + PrintableName(inserted.first->second) +
+                       "\", which differs only in case");
+            ok = false;
+        }
+    };
+    for (const ClientFile& file : files) {
+        for (size_t slash = file.published.find('/'); slash != std::string::npos;
+             slash = file.published.find('/', slash + 1)) {
+            std::string folder = file.published.substr(0, slash);
+            claim(folder, folder + "/", file);
+        }
+        claim(file.published, file.published, file);
+    }
+    return ok;
+}
+
+bool CollectClientFiles(const fs::path& root, std::vector<ClientFile>* files,
+                        std::vector<std::string>* leftOut, std::ostream& errors) {
+    bool ok = true;
+    std::error_code error;
+    fs::recursive_directory_iterator it(root, error), end;
+    if (error) {
+        errors << "cannot read " << root.string() << ": " << error.message() << "\n";
+        return false;
+    }
+    for (; it != end; it.increment(error)) {
+        if (error) {
+            errors << "cannot read the client folder: " << error.message() << "\n";
+            return false;
+        }
+        const std::string disk = it->path().lexically_relative(root).generic_string();
+        fs::file_status link = it->symlink_status(error);
+        fs::file_status target = it->status(error);
+        if (fs::is_directory(target)) {
+            if (fs::is_symlink(link)) {
+                // Not followed: a link could lead out of the client or around in a loop.
+                Refuse(errors, disk, "a link to a folder; copy the folder in instead");
+                ok = false;
+                it.disable_recursion_pending();
+            }
+            continue;
+        }
+        if (!fs::is_regular_file(target)) {
+            Refuse(errors, disk,
+                   fs::exists(target) ? "not a regular file" : "a link that leads nowhere");
+            ok = false;
+            continue;
+        }
+        std::string published;
+        if (!Utf8ToWindows1252(disk, &published)) {
+            Refuse(errors, disk,
+                   "the launcher reads names as Windows-1252, and this one is not UTF-8 text "
+                   "that Windows-1252 can hold");
+            ok = false;
+            continue;
+        }
+        if (IsLauncherOwnFile(published)) {
+            leftOut->push_back(disk);
+            continue;
+        }
+        std::string problem = PublishedPathProblem(published);
+        if (!problem.empty()) {
+            Refuse(errors, disk, problem);
+            ok = false;
+            continue;
+        }
+        std::uintmax_t size = fs::file_size(it->path(), error);
+        if (error) {
+            errors << "cannot read " << PrintableName(disk) << ": " << error.message() << "\n";
+            ok = false;
+            continue;
+        }
+        files->push_back({disk, published, static_cast<int64_t>(size)});
+    }
+    return ok;
+}
+
+// Puts the finished tree in place of the served one. Exchanging the two names in one step
+// means a launcher never finds the tree missing; the fallback leaves a short gap.
+bool SwapInTree(const fs::path& staging, const fs::path& live, std::ostream& errors) {
+    std::error_code error;
+    if (!fs::exists(live, error)) {
+        fs::rename(staging, live, error);
+    } else if (renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, live.c_str(), RENAME_EXCHANGE) == 0) {
+        fs::remove_all(staging, error);
+        error.clear();
+    } else {
+        fs::path old = live;
+        old += ".old";
+        fs::remove_all(old, error);
+        fs::rename(live, old, error);
+        if (!error)
+            fs::rename(staging, live, error);
+        if (!error)
+            fs::remove_all(old, error);
+        error.clear();
+        if (!fs::exists(live / kManifestName))
+            error = std::make_error_code(std::errc::io_error);
+    }
+    if (error) {
+        errors << "cannot put the new tree in place at " << live.string() << ": " << error.message()
+               << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool ChooseVersion(const PublishOptions& options, const std::string& oldVersion,
+                   std::string* version, std::ostream& errors) {
+    if (!options.version.empty()) {
+        *version = options.version;
+    } else if (oldVersion.empty()) {
+        *version = "1";
+    } else if (!BumpVersion(oldVersion, version)) {
+        errors << "the published version \"" << PrintableName(oldVersion)
+               << "\" does not end in a number to bump; give one with --version\n";
+        return false;
+    }
+    std::string problem = VersionProblem(*version);
+    if (!problem.empty()) {
+        errors << "version \"" << PrintableName(*version) << "\": " << problem << "\n";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int PublishClient(const PublishOptions& options, std::ostream& report, std::ostream& errors) {
+    std::error_code error;
+    if (!fs::is_directory(options.clientDir, error)) {
+        errors << "client folder " << options.clientDir << " is not a folder\n";
+        return kExitUsage;
+    }
+    const fs::path clientRoot = fs::canonical(options.clientDir, error);
+    const fs::path outRoot = fs::weakly_canonical(options.outDir, error);
+    if (error || outRoot.empty()) {
+        errors << "cannot use output folder " << options.outDir << "\n";
+        return kExitUsage;
+    }
+    const fs::path live = outRoot / kTreeName;
+    if (IsSameOrInside(outRoot, clientRoot) || IsSameOrInside(clientRoot, live)) {
+        errors << "the output folder and the client folder must not lie inside each other\n";
+        return kExitUsage;
+    }
+
+    std::vector<ClientFile> files;
+    std::vector<std::string> leftOut;
+    bool namesOk = CollectClientFiles(clientRoot, &files, &leftOut, errors);
+    std::sort(files.begin(), files.end(),
+              [](const ClientFile& a, const ClientFile& b) { return a.published < b.published; });
+    namesOk = CheckCaseCollisions(files, errors) && namesOk;
+    if (!namesOk) {
+        errors << "nothing was published: rename or remove the files above\n";
+        return kExitProblems;
+    }
+
+    std::string oldVersionText, oldManifest, version;
+    ReadWholeFile(live / kVersionName, &oldVersionText);
+    ReadWholeFile(live / kManifestName, &oldManifest);
+    const std::string oldVersion = FirstLine(oldVersionText);
+    if (!ChooseVersion(options, oldVersion, &version, errors))
+        return kExitUsage;
+
+    const fs::path staging = outRoot / kStagingName;
+    fs::remove_all(staging, error);
+    fs::create_directories(staging, error);
+    if (error) {
+        errors << "cannot create " << staging.string() << ": " << error.message() << "\n";
+        return kExitProblems;
+    }
+
+    std::vector<FileJob> jobs;
+    for (const ClientFile& file : files) {
+        fs::path destination = staging / file.published;
+        fs::create_directories(destination.parent_path(), error);
+        if (error) {
+            errors << "cannot create " << destination.parent_path().string() << ": "
+                   << error.message() << "\n";
+            fs::remove_all(staging, error);
+            return kExitProblems;
+        }
+        jobs.push_back({(clientRoot / file.diskPath).string(), destination.string(),
+                        file.size <= kDigestSizeLimit, file.size, 0, "", ""});
+    }
+    RunFileJobs(&jobs, options.threads, "publishing");
+
+    std::string manifest;
+    int64_t totalBytes = 0;
+    bool copied = true;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!jobs[i].error.empty()) {
+            errors << jobs[i].error << "\n";
+            copied = false;
+        }
+        // The copy's own size and digest, so a file that changed while it was read is
+        // described as it was copied.
+        manifest += ManifestLine(files[i].published, jobs[i].bytes, jobs[i].digest);
+        totalBytes += jobs[i].bytes;
+    }
+    if (!copied) {
+        fs::remove_all(staging, error);
+        errors << "nothing was published\n";
+        return kExitProblems;
+    }
+    if (version == oldVersion && manifest != oldManifest) {
+        // Launchers check digests only when the version line changes.
+        fs::remove_all(staging, error);
+        errors << "version \"" << PrintableName(version)
+               << "\" is already published with other files; a changed client needs a new "
+                  "version, or launchers would not check the changed files\n";
+        return kExitUsage;
+    }
+    if (!WriteWholeFile(staging / kManifestName, manifest) ||
+        !WriteWholeFile(staging / kVersionName, version + "\n")) {
+        fs::remove_all(staging, error);
+        errors << "cannot write the manifest or the version file\n";
+        return kExitProblems;
+    }
+    if (!SwapInTree(staging, live, errors)) {
+        fs::remove_all(staging, error);
+        return kExitProblems;
+    }
+    for (const std::string& name : leftOut)
+        report << "left out the launcher's own file " << PrintableName(name) << "\n";
+    report << "published " << files.size() << " files (" << totalBytes << " bytes) as version "
+           << PrintableName(version) << " in " << live.string() << "\n";
+    return kExitOk;
+}
+
+int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std::ostream& errors) {
+    const fs::path live = fs::path(outDir) / kTreeName;
+    std::string manifest;
+    if (!ReadWholeFile(live / kManifestName, &manifest)) {
+        errors << "cannot read " << (live / kManifestName).string() << "\n";
+        return kExitProblems;
+    }
+    int problems = 0;
+    auto problem = [&](const std::string& name, const std::string& text) {
+        errors << "\"" << PrintableName(name) << "\": " << text << "\n";
+        ++problems;
+    };
+
+    std::string versionText;
+    if (!ReadWholeFile(live / kVersionName, &versionText) || versionText.empty()) {
+        problem(kVersionName, "missing or empty; launchers would report the server offline");
+    } else if (!VersionProblem(FirstLine(versionText)).empty()) {
+        problem(kVersionName, VersionProblem(FirstLine(versionText)));
+    }
+
+    // The launcher's own reader, so verify accepts exactly what the launcher accepts.
+    std::set<std::string> listed;
+    std::vector<FileJob> jobs;
+    std::vector<std::string> jobNames, jobDigests;
+    manifest.push_back('\0');
+    char* cursor = &manifest[0];
+    int lineNumber = 0;
+    while (char* line = NextManifestLine(&cursor)) {
+        ++lineNumber;
+        std::string lineText = line;
+        ManifestEntry entry;
+        if (!ParseManifestEntry(line, &entry)) {
+            if (lineText[0] != '#')
+                problem(kManifestName, "line " + std::to_string(lineNumber) +
+                                           " is not an entry and is ignored by the launcher");
+            continue;
+        }
+        const std::string path = entry.path;
+        const std::string digest = entry.digest;
+        std::string pathProblem = PublishedPathProblem(path);
+        if (!pathProblem.empty()) {
+            problem(path, pathProblem);
+            continue;
+        }
+        if (!listed.insert(path).second) {
+            problem(path, "listed more than once");
+            continue;
+        }
+        std::error_code error;
+        const fs::path file = live / path;
+        if (!fs::is_regular_file(file, error)) {
+            problem(path,
+                    fs::exists(file, error) ? "listed, but not a file" : "listed, but missing");
+            continue;
+        }
+        int64_t size = static_cast<int64_t>(fs::file_size(file, error));
+        if (entry.size != size) {
+            problem(path, "size is " + std::to_string(size) + " bytes, the manifest says " +
+                              std::to_string(entry.size));
+            continue;
+        }
+        bool lowerHex = digest.size() == kDigestLength &&
+                        digest.find_first_not_of("0123456789abcdef") == std::string::npos;
+        if (!lowerHex) {
+            if (digest != "big")
+                problem(path, "digest \"" + PrintableName(digest) +
+                                  "\" is neither 40 lowercase hexadecimal digits nor \"big\"");
+            continue;
+        }
+        jobs.push_back({file.string(), "", true, size, 0, "", ""});
+        jobNames.push_back(path);
+        jobDigests.push_back(digest);
+    }
+
+    std::error_code error;
+    fs::recursive_directory_iterator it(live, error), end;
+    for (; !error && it != end; it.increment(error)) {
+        if (it->is_directory(error))
+            continue;
+        std::string name = it->path().lexically_relative(live).generic_string();
+        if (name != kManifestName && name != kVersionName && listed.count(name) == 0)
+            problem(name, "not listed in the manifest");
+    }
+    if (error)
+        problem(live.string(), "cannot be read: " + error.message());
+
+    RunFileJobs(&jobs, threads, "verifying");
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (!jobs[i].error.empty()) {
+            problem(jobNames[i], jobs[i].error);
+        } else if (jobs[i].digest != jobDigests[i]) {
+            problem(jobNames[i],
+                    "SHA-1 is " + jobs[i].digest + ", the manifest says " + jobDigests[i]);
+        }
+    }
+    if (problems > 0) {
+        errors << "verify: " << problems << " problem" << (problems == 1 ? "" : "s") << " in "
+               << live.string() << "\n";
+        return kExitProblems;
+    }
+    report << "verify: " << listed.size() << " files match the manifest of version "
+           << PrintableName(FirstLine(versionText)) << " in " << live.string() << "\n";
+    return kExitOk;
+}

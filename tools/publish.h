@@ -1,0 +1,24 @@
+// The publishing tool's two commands: publish a client tree, verify a published tree.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+constexpr int kExitOk = 0;
+constexpr int kExitProblems = 1;  // refused names, a failed copy, or a tree that fails verify
+constexpr int kExitUsage = 2;
+
+struct PublishOptions {
+    std::string clientDir;
+    std::string outDir;   // the web root: the tree goes to outDir/skh-full/
+    std::string version;  // empty: bump the published version, or start at 1
+    int threads;          // 0: one per core
+};
+
+// Writes outDir/skh-full/ (files, manifest.txt, version.txt) in a staging folder and swaps
+// it in only when everything was written, so a failure leaves the old tree served.
+int PublishClient(const PublishOptions& options, std::ostream& report, std::ostream& errors);
+
+// Checks outDir/skh-full/ against its manifest: every entry present with its size and
+// digest, and nothing unlisted.
+int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std::ostream& errors);

@@ -1,0 +1,120 @@
+// skh_publish: turns a game client folder into the tree the launcher patches from, and
+// checks a published tree.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/publish.h"
+#include "tools/publish_names.h"
+
+namespace {
+
+void PrintHelp(FILE* out) {
+    fprintf(out,
+            "Usage:\n"
+            "  skh_publish publish [--version TEXT] [--threads N] CLIENT_DIR OUT_DIR\n"
+            "  skh_publish verify [--threads N] OUT_DIR\n"
+            "  skh_publish --help\n"
+            "\n"
+            "publish copies every file below CLIENT_DIR to OUT_DIR/skh-full/ and writes\n"
+            "  OUT_DIR/skh-full/manifest.txt  one line per file, path|size|sha1, sorted by\n"
+            "                                 bytes; \"big\" instead of the SHA-1 above\n"
+            "                                 52428800 bytes (the launcher checks only the\n"
+            "                                 size of such files)\n"
+            "  OUT_DIR/skh-full/version.txt   the version line; a change makes every launcher\n"
+            "                                 check the SHA-1 of each file once\n"
+            "  OUT_DIR is the web root of the patch host (the folder that also holds\n"
+            "  skh-share/). The new tree is built in OUT_DIR/.skh-full.new and swapped in\n"
+            "  only when complete; a failed run leaves the served tree as it was.\n"
+            "  --version TEXT  the new version line; without it the number at the end of\n"
+            "                  the published version goes up by one (1.0.9 -> 1.0.10), and a\n"
+            "                  first publish starts at 1. Republishing changed files under\n"
+            "                  the same version is refused.\n"
+            "  Left out: SKH2026_Patcher.exe, SKH2026_Patcher.new.exe, _skh_update.bat and\n"
+            "  SKH2026_patch.state at the top of CLIENT_DIR (the launcher's own files).\n"
+            "  Names are read as UTF-8 and published as Windows-1252, the launcher's\n"
+            "  character set; the served files carry the Windows-1252 bytes, which is what\n"
+            "  the web server finds for the launcher's %%XX-encoded requests.\n"
+            "  Refused, with the file named and nothing published:\n"
+            "    characters Windows-1252 cannot hold, or names that are not UTF-8;\n"
+            "    \"|\", line breaks, control characters, \":\", \"\\\", < > \" ? *;\n"
+            "    a name ending in a dot or blank; a \"..\" part; device names (NUL, COM1...);\n"
+            "    a first character \"#\" (a comment to the launcher);\n"
+            "    names that differ only in case;\n"
+            "    a local path over 259 characters in the assumed game folder\n"
+            "      %s\n"
+            "    links to folders, and anything that is not a regular file.\n"
+            "\n"
+            "verify checks OUT_DIR/skh-full/ against its manifest: every listed file present\n"
+            "  with its size and SHA-1, no unlisted file, a usable version line.\n"
+            "\n"
+            "  --threads N  files hashed at once (default: one per core)\n"
+            "\n"
+            "Exit status: 0 done, 1 refused names, failed copies or a tree that fails\n"
+            "verify, 2 wrong usage. A progress line goes to stderr on long runs.\n",
+            kAssumedGameDir);
+}
+
+int UsageError(const char* text) {
+    fprintf(stderr, "skh_publish: %s (see skh_publish --help)\n", text);
+    return kExitUsage;
+}
+
+bool ParseThreads(const char* text, int* threads) {
+    char* end = nullptr;
+    long value = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 1 || value > 256)
+        return false;
+    *threads = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return UsageError("no command");
+    std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        PrintHelp(stdout);
+        return kExitOk;
+    }
+    if (command != "publish" && command != "verify")
+        return UsageError("unknown command");
+
+    PublishOptions options = {"", "", "", 0};
+    std::vector<std::string> positional;
+    for (int i = 2; i < argc; ++i) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            PrintHelp(stdout);
+            return kExitOk;
+        } else if (strcmp(argv[i], "--version") == 0 && command == "publish") {
+            if (++i == argc)
+                return UsageError("--version needs a text");
+            options.version = argv[i];
+            if (options.version.empty())
+                return UsageError("--version needs a text");
+        } else if (strcmp(argv[i], "--threads") == 0) {
+            if (++i == argc || !ParseThreads(argv[i], &options.threads))
+                return UsageError("--threads needs a number from 1 to 256");
+        } else if (strncmp(argv[i], "--", 2) == 0) {
+            return UsageError("unknown option");
+        } else {
+            positional.push_back(argv[i]);
+        }
+    }
+    if (command == "publish") {
+        if (positional.size() != 2)
+            return UsageError("publish needs CLIENT_DIR and OUT_DIR");
+        options.clientDir = positional[0];
+        options.outDir = positional[1];
+        return PublishClient(options, std::cout, std::cerr);
+    }
+    if (positional.size() != 1)
+        return UsageError("verify needs OUT_DIR");
+    return VerifyTree(positional[0], options.threads, std::cout, std::cerr);
+}
