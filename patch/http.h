@@ -22,4 +22,6 @@ struct StatusRecord {
 };
 // Every SetStatus call in order, so tests can follow the run step by step.
 std::vector<StatusRecord> TakeStatusLog();
+// Benchmarks switch the record off so that it does not count as the launcher's memory.
+void SetStatusRecording(bool on);
 #endif

@@ -10,7 +10,13 @@
 namespace {
 std::mutex gStatusLogLock;
 std::vector<StatusRecord> gStatusLog;
+bool gStatusRecording = true;
 }  // namespace
+
+void SetStatusRecording(bool on) {
+    std::lock_guard<std::mutex> guard(gStatusLogLock);
+    gStatusRecording = on;
+}
 
 std::vector<StatusRecord> TakeStatusLog() {
     std::lock_guard<std::mutex> guard(gStatusLogLock);
@@ -32,7 +38,7 @@ void SetStatus(const char* text, int percent) {
 #ifdef SKH_TESTING
     {
         std::lock_guard<std::mutex> guard(gStatusLogLock);
-        gStatusLog.push_back({gState.statusText, percent});
+        if (gStatusRecording) gStatusLog.push_back({gState.statusText, percent});
     }
 #endif
     InvalidateRect(gState.mainWindow, &statusArea, FALSE);

@@ -1,0 +1,125 @@
+// Times the launcher's own stages inside one Wine process, so Wine's start-up is not counted.
+//   bench_driver manifest-stage GAME_DIR MANIFEST_FILE CHANGED   the manifest stage alone
+//   bench_driver patch-run ROOT GAME_DIR                         a whole patch run
+//   bench_driver fetch-text URL                                  fetch and parse a manifest
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "app/launcher_state.h"
+#include "patch/http.h"
+#include "patch/manifest.h"
+#include "patch/server_urls.h"
+#include "patch/stages.h"
+
+namespace {
+
+double Now() {
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::string ReadWhole(const char* path) {
+    std::string out;
+    FILE* file = fopen(path, "rb");
+    if (file == nullptr)
+        return out;
+    char buffer[65536];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0)
+        out.append(buffer, got);
+    fclose(file);
+    return out;
+}
+
+void UseGameDir(const char* folder) {
+    snprintf(gState.gameDir, sizeof(gState.gameDir), "%s", folder);
+    size_t length = strlen(gState.gameDir);
+    if (length > 0 && gState.gameDir[length - 1] != '\\' && length + 1 < sizeof(gState.gameDir)) {
+        strcat(gState.gameDir, "\\");
+    }
+}
+
+// How often a body of this size makes the text buffer double (128 KiB start, 4 KiB margin).
+int TextReallocations(long long bodySize) {
+    long long capacity = 131072;
+    int count = 0;
+    long long received = 0;
+    while (received < bodySize) {
+        long long step = capacity - 1 - received;
+        received += step < bodySize - received ? step : bodySize - received;
+        if (capacity - received < 4096) {
+            capacity *= 2;
+            ++count;
+        }
+    }
+    return count;
+}
+
+int ManifestStage(const char* gameDir, const char* manifestFile, bool changed) {
+    UseGameDir(gameDir);
+    std::string manifest = ReadWhole(manifestFile);
+    double start = Now();
+    ManifestCounts counts = RunManifestCheck(&manifest[0], changed);
+    double seconds = Now() - start;
+    printf("seconds=%.6f downloaded=%d failed=%d\n", seconds, counts.downloadedCount,
+           counts.failedCount);
+    return counts.failedCount == 0 ? 0 : 1;
+}
+
+int PatchRun(const char* root, const char* gameDir) {
+    SetPatchRootForTests(root);
+    UseGameDir(gameDir);
+    double start = Now();
+    PatchThreadProc(nullptr);
+    double seconds = Now() - start;
+    char status[kStatusTextSize];
+    ReadStatusText(status);
+    printf("seconds=%.6f status=%s\n", seconds, status);
+    return strstr(status, "gagal") == nullptr && strstr(status, "offline") == nullptr ? 0 : 1;
+}
+
+int FetchText(const char* url) {
+    double start = Now();
+    int length = 0;
+    char* text = HttpFetchText(url, &length);
+    double fetched = Now();
+    if (text == nullptr) {
+        printf("fetch failed\n");
+        return 1;
+    }
+    int lineTotal = CountManifestLines(text);
+    int entries = 0;
+    char* cursor = text;
+    while (char* line = NextManifestLine(&cursor)) {
+        ManifestEntry entry;
+        entries += ParseManifestEntry(line, &entry) ? 1 : 0;
+    }
+    double parsed = Now();
+    free(text);
+    printf("fetch_seconds=%.6f parse_seconds=%.6f bytes=%d lines=%d entries=%d reallocations=%d\n",
+           fetched - start, parsed - fetched, length, lineTotal, entries,
+           TextReallocations(length));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    gState.mainWindow = nullptr;
+    SetStatusRecording(false);
+    if (argc == 5 && strcmp(argv[1], "manifest-stage") == 0) {
+        return ManifestStage(argv[2], argv[3], strcmp(argv[4], "1") == 0);
+    }
+    if (argc == 4 && strcmp(argv[1], "patch-run") == 0)
+        return PatchRun(argv[2], argv[3]);
+    if (argc == 3 && strcmp(argv[1], "fetch-text") == 0)
+        return FetchText(argv[2]);
+    fprintf(stderr, "usage: see the comment at the top of bench_driver.cpp\n");
+    return 2;
+}
