@@ -2,7 +2,10 @@
 //   bench_driver manifest-stage GAME_DIR MANIFEST_FILE CHANGED   the manifest stage alone
 //   bench_driver patch-run ROOT GAME_DIR                         a whole patch run
 //   bench_driver fetch-text URL                                  fetch and parse a manifest
+//   bench_driver bare-wininet LIST_FILE                          the platform's own ceiling:
+//       every address in the file fetched with a bare WinINet loop, nothing stored
 #include <windows.h>
+#include <wininet.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -108,6 +111,39 @@ int FetchText(const char* url) {
     return 0;
 }
 
+// The same identity, flags and 64 KiB reads as the launcher, without status, file or checks.
+int BareWinInet(const char* listFile) {
+    std::string list = ReadWhole(listFile);
+    static char chunk[65536];
+    long long total = 0;
+    double start = Now();
+    size_t position = 0;
+    while (position < list.size()) {
+        size_t end = list.find('\n', position);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string url = list.substr(position, end - position);
+        position = end + 1;
+        if (url.empty())
+            continue;
+        HINTERNET session =
+            InternetOpenA("SKH2026-Patcher/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        HINTERNET request = InternetOpenUrlA(
+            session, url.c_str(), nullptr, 0,
+            INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0);
+        DWORD got = 0;
+        while (request != nullptr && InternetReadFile(request, chunk, sizeof(chunk), &got) &&
+               got > 0) {
+            total += got;
+        }
+        if (request != nullptr)
+            InternetCloseHandle(request);
+        InternetCloseHandle(session);
+    }
+    printf("seconds=%.6f bytes=%lld\n", Now() - start, total);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,6 +156,8 @@ int main(int argc, char** argv) {
         return PatchRun(argv[2], argv[3]);
     if (argc == 3 && strcmp(argv[1], "fetch-text") == 0)
         return FetchText(argv[2]);
+    if (argc == 3 && strcmp(argv[1], "bare-wininet") == 0)
+        return BareWinInet(argv[2]);
     fprintf(stderr, "usage: see the comment at the top of bench_driver.cpp\n");
     return 2;
 }
