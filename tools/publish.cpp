@@ -224,6 +224,12 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
         return kExitProblems;
     }
 
+    if (files.empty()) {
+        // An empty manifest reads to the launcher like a failed download of it.
+        errors << "the client folder holds no file to publish\n";
+        return kExitUsage;
+    }
+
     std::string oldVersionText, oldManifest, version;
     ReadWholeFile(live / kVersionName, &oldVersionText);
     ReadWholeFile(live / kManifestName, &oldManifest);

@@ -104,6 +104,9 @@ std::string PublishedPathProblem(const std::string& path) {
         if (c < 0x20)
             return "control characters cannot be stored in a Windows file name";
     }
+    const std::string folded = FoldCaseWindows1252(path);
+    if (folded == "MANIFEST.TXT" || folded == "VERSION.TXT")
+        return "the tree's own manifest.txt and version.txt take this place on the server";
     if (path[0] == '#')
         return "a line starting with \"#\" is a comment to the launcher";
     if (path.find(':') != std::string::npos)

@@ -104,9 +104,11 @@ TEST(PublishNames, PathsTheLauncherCanFetchAndStore) {
     EXPECT_EQ(PublishedPathProblem("dir one/a b.txt"), "");
     EXPECT_EQ(PublishedPathProblem("caf\xE9/#notes ~1.txt"), "");
     EXPECT_EQ(PublishedPathProblem(".hidden/x"), "");
+    EXPECT_EQ(PublishedPathProblem("data/version.txt"), "");
 
-    for (const char* bad : {"a|b", "a\nb", "a\rb", "a\tb", "#top", "c:x", "a\\b", "a?b", "a*b",
-                            "a<b", "d/nul.txt", "x/../y", "..", "name.", "dir /x", "/abs", ""}) {
+    for (const char* bad :
+         {"a|b", "a\nb", "a\rb", "a\tb", "#top", "c:x", "a\\b", "a?b", "a*b", "a<b", "d/nul.txt",
+          "Version.txt", "manifest.txt", "x/../y", "..", "name.", "dir /x", "/abs", ""}) {
         EXPECT_NE(PublishedPathProblem(bad), "") << PrintableName(bad);
     }
     // 259 characters with the assumed game folder in front, and one more.
@@ -232,6 +234,12 @@ TEST_F(PublishTree, RefusedNamesAreNamedAndNothingIsPublished) {
         EXPECT_EQ(ReadBytes(Served("version.txt")), "v1\n");
         EXPECT_FALSE(fs::exists(out / ".skh-full.new"));
     }
+}
+
+TEST_F(PublishTree, AnEmptyClientIsNotPublished) {
+    fs::create_directories(client / "empty folder");
+    EXPECT_EQ(Publish(), kExitUsage);
+    EXPECT_FALSE(fs::exists(out / "skh-full"));
 }
 
 TEST_F(PublishTree, NamesThatDifferOnlyInCaseAreRefused) {
