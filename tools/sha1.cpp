@@ -9,37 +9,52 @@ uint32_t RotateLeft(uint32_t value, int bits) {
     return (value << bits) | (value >> (32 - bits));
 }
 
-void ProcessBlock(uint32_t* h, const unsigned char* block) {
-    uint32_t w[80];
-    for (int i = 0; i < 16; ++i) {
-        w[i] = (uint32_t{block[4 * i]} << 24) | (uint32_t{block[4 * i + 1]} << 16) |
-               (uint32_t{block[4 * i + 2]} << 8) | uint32_t{block[4 * i + 3]};
-    }
-    for (int i = 16; i < 80; ++i)
-        w[i] = RotateLeft(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
+uint32_t LoadBigEndian(const unsigned char* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
 
+inline uint32_t NextWord(uint32_t* w, int i) {
+    w[i & 15] = RotateLeft(w[(i + 13) & 15] ^ w[(i + 8) & 15] ^ w[(i + 2) & 15] ^ w[i & 15], 1);
+    return w[i & 15];
+}
+
+// One round; the caller rotates the roles of the five variables instead of moving values.
+inline void Round(uint32_t a, uint32_t& b, uint32_t& e, uint32_t f, uint32_t k, uint32_t word) {
+    e += RotateLeft(a, 5) + f + k + word;
+    b = RotateLeft(b, 30);
+}
+
+// The schedule is kept as 16 words, each computed in the round that needs it, and five
+// rounds are written out per pass, so the compiler keeps every variable in a register.
+void ProcessBlock(uint32_t* h, const unsigned char* block) {
+    uint32_t w[16];
+    for (int i = 0; i < 16; ++i)
+        w[i] = LoadBigEndian(block + 4 * i);
     uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
-    for (int i = 0; i < 80; ++i) {
-        uint32_t f, k;
+    for (int i = 0; i < 80; i += 5) {
+        uint32_t k = i < 20 ? 0x5A827999 : i < 40 ? 0x6ED9EBA1 : i < 60 ? 0x8F1BBCDC : 0xCA62C1D6;
+        uint32_t words[5];
+        for (int j = 0; j < 5; ++j)
+            words[j] = i + j < 16 ? w[i + j] : NextWord(w, i + j);
         if (i < 20) {
-            f = (b & c) | (~b & d);
-            k = 0x5A827999;
-        } else if (i < 40) {
-            f = b ^ c ^ d;
-            k = 0x6ED9EBA1;
-        } else if (i < 60) {
-            f = (b & c) | (b & d) | (c & d);
-            k = 0x8F1BBCDC;
+            Round(a, b, e, d ^ (b & (c ^ d)), k, words[0]);
+            Round(e, a, d, c ^ (a & (b ^ c)), k, words[1]);
+            Round(d, e, c, b ^ (e & (a ^ b)), k, words[2]);
+            Round(c, d, b, a ^ (d & (e ^ a)), k, words[3]);
+            Round(b, c, a, e ^ (c & (d ^ e)), k, words[4]);
+        } else if (i < 40 || i >= 60) {
+            Round(a, b, e, b ^ c ^ d, k, words[0]);
+            Round(e, a, d, a ^ b ^ c, k, words[1]);
+            Round(d, e, c, e ^ a ^ b, k, words[2]);
+            Round(c, d, b, d ^ e ^ a, k, words[3]);
+            Round(b, c, a, c ^ d ^ e, k, words[4]);
         } else {
-            f = b ^ c ^ d;
-            k = 0xCA62C1D6;
+            Round(a, b, e, (b & c) | (d & (b | c)), k, words[0]);
+            Round(e, a, d, (a & b) | (c & (a | b)), k, words[1]);
+            Round(d, e, c, (e & a) | (b & (e | a)), k, words[2]);
+            Round(c, d, b, (d & e) | (a & (d | e)), k, words[3]);
+            Round(b, c, a, (c & d) | (e & (c | d)), k, words[4]);
         }
-        uint32_t next = RotateLeft(a, 5) + f + e + k + w[i];
-        e = d;
-        d = c;
-        c = RotateLeft(b, 30);
-        b = a;
-        a = next;
     }
     h[0] += a;
     h[1] += b;
