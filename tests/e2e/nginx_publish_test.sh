@@ -69,52 +69,29 @@ LC_ALL=C grep -qa "$(printf '^caf\xe9/r\xe9sum\xe9.txt|14|')" "$manifest" \
     || fail "manifest does not carry the Windows-1252 name"
 grep -qa '^data/big.grf|52428801|big$' "$manifest" || fail "big file not marked big"
 
-# nginx from the distribution, on a free port, with the harness's localhost certificate.
+# nginx from the distribution, on a free port, with the harness's localhost certificate and
+# the configuration the operator's guide shows.
+template=$(awk '/<!-- nginx-template/ { found = 1; next }
+               found && /^```nginx/ { inside = 1; next }
+               inside && /^```/ { exit }
+               inside { print }' "$source/docs/OPERATORS.md")
+[ -n "$template" ] || fail "no nginx template in docs/OPERATORS.md"
 skh_use_prefix "$harness/wineprefix"
 skh_prepare_prefix "$build" "$harness/ca" "$harness/prefix.lock" || fail "no Wine prefix"
-for attempt in 1 2 3 4 5; do
+for _ in 1 2 3 4 5; do
     port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-    # Workers of a root master would run as nobody, who may not read the build folder.
-    user_line=
-    [ "$(id -u)" -eq 0 ] && user_line="user root;"
-    sed -e "s|@USER@|$user_line|" -e "s|@PREFIX@|$work/nginx|g" -e "s|@ROOT@|$work/www|g" -e "s|@PORT@|$port|g" \
-        -e "s|@CERT@|$harness/ca/server.pem|g" -e "s|@KEY@|$harness/ca/server.key|g" \
-        >"$work/nginx/nginx.conf" <<'CONF'
-# The patch host: static files only, never from a hidden staging folder.
-worker_processes 1;
-pid @PREFIX@/nginx.pid;
-error_log @PREFIX@/error.log;
-@USER@
-events { worker_connections 64; }
-http {
-    types { text/plain txt; }
-    default_type application/octet-stream;
-    access_log @PREFIX@/access.log;
-    client_body_temp_path @PREFIX@/tmp/body;
-    proxy_temp_path @PREFIX@/tmp/proxy;
-    fastcgi_temp_path @PREFIX@/tmp/fastcgi;
-    uwsgi_temp_path @PREFIX@/tmp/uwsgi;
-    scgi_temp_path @PREFIX@/tmp/scgi;
-    server {
-        listen 127.0.0.1:@PORT@ ssl;
-        server_name localhost;
-        ssl_certificate @CERT@;
-        ssl_certificate_key @KEY@;
-        root @ROOT@;
-        autoindex off;
-        location ~ /\. { deny all; }
-        # Launchers ask again at every start; never serve a stale manifest from a cache.
-        location ~ (manifest|version|patcher_version|news)\.txt$ {
-            add_header Cache-Control "no-cache";
-        }
-    }
-}
-CONF
+    {
+        # Workers of a root master would run as nobody, who may not read the build folder.
+        [ "$(id -u)" -eq 0 ] && echo "user root;"
+        sed -e "s|@PREFIX@|$work/nginx|g" -e "s|@ROOT@|$work/www|g" \
+            -e "s|@PORT@|127.0.0.1:$port|g" -e "s|@CERT@|$harness/ca/server.pem|g" \
+            -e "s|@KEY@|$harness/ca/server.key|g" <<<"$template"
+    } >"$work/nginx/nginx.conf"
     : >"$work/nginx/error.log"
     nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2>>"$work/nginx/error.log" &
     nginx_pid=$!
     for _ in $(seq 50); do
-        curl -s -o /dev/null --cacert "$harness/ca/ca.pem" "https://localhost:$port/" && break
+        curl -s -o /dev/null --cacert "$harness/ca/ca.pem" "https://localhost:$port/skh-full/version.txt" && break
         kill -0 "$nginx_pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -132,6 +109,12 @@ got=$(curl -sf --cacert "$harness/ca/ca.pem" "$url/skh-full/caf%E9/r%E9sum%E9.tx
 code=$(curl -s -o /dev/null -w '%{http_code}' --cacert "$harness/ca/ca.pem" \
     "$url/skh-full/caf%C3%A9/r%C3%A9sum%C3%A9.txt")
 [ "$code" = 404 ] || fail "the UTF-8 spelling of the name is served too ($code)"
+mkdir -p "$work/www/.skh-full.new"
+printf 'half a release' >"$work/www/.skh-full.new/probe.txt"
+code=$(curl -s -o /dev/null -w '%{http_code}' --cacert "$harness/ca/ca.pem" \
+    "$url/.skh-full.new/probe.txt")
+[ "$code" = 403 ] || fail "the staging folder is served ($code)"
+rm -rf "$work/www/.skh-full.new"
 
 skh_start_xvfb "$work" "${SKH_SCREEN:-1024x768x24}" || fail "no display"
 game_unix=$WINEPREFIX/drive_c/skh-e2e/nginx-publish
