@@ -79,7 +79,8 @@ template=$(awk '/<!-- nginx-template/ { found = 1; next }
 skh_use_prefix "$harness/wineprefix"
 skh_prepare_prefix "$build" "$harness/ca" "$harness/prefix.lock" || fail "no Wine prefix"
 for _ in 1 2 3 4 5; do
-    port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])')
     {
         # Workers of a root master would run as nobody, who may not read the build folder.
         [ "$(id -u)" -eq 0 ] && echo "user root;"
@@ -91,7 +92,8 @@ for _ in 1 2 3 4 5; do
     nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2>>"$work/nginx/error.log" &
     nginx_pid=$!
     for _ in $(seq 50); do
-        curl -s -o /dev/null --cacert "$harness/ca/ca.pem" "https://localhost:$port/skh-full/version.txt" && break
+        curl -s -o /dev/null --cacert "$harness/ca/ca.pem" \
+            "https://localhost:$port/skh-full/version.txt" && break
         kill -0 "$nginx_pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -133,23 +135,28 @@ status=$(run_patch 1)
     || fail "first run ended with \"$status\""
 # The game folder is the client minus the launcher's files, plus the state file.
 diff -r --exclude=SKH2026_Patcher.exe --exclude=SKH2026_patch.state "$client" "$game_unix" \
-    >"$work/diff.log" 2>&1 || { cat "$work/diff.log" >&2; fail "game folder differs from the client"; }
+    >"$work/diff.log" 2>&1 \
+    || { cat "$work/diff.log" >&2; fail "game folder differs from the client"; }
 [ -f "$game_unix/SKH2026_Patcher.exe" ] && fail "the launcher's own file was downloaded"
 [ "$(cat "$game_unix/SKH2026_patch.state")" = "2026.1" ] || fail "state file not written"
 [ "$(stat -c %s "$game_unix/SKH2026_patch.state")" -eq 6 ] || fail "state file has a line break"
-grep -q '"GET /skh-full/caf%E9/r%E9sum%E9.txt HTTP/1.1" 200' "$work/nginx/access.log" \
+grep -q '"GET /skh-full/caf%E9/r%E9sum%E9.txt HTTP/1.1" 200 .*"SKH2026-Patcher/1.0"' \
+    "$work/nginx/access.log" \
     || fail "the launcher did not fetch the Windows-1252 name through nginx"
 
 status=$(run_patch 2)
-[ "$status" = "File lengkap & terbaru. Siap dimainkan!" ] || fail "second run ended with \"$status\""
+[ "$status" = "File lengkap & terbaru. Siap dimainkan!" ] \
+    || fail "second run ended with \"$status\""
 
 # A new version with one byte changed at the same size: only the digest check finds it.
 printf 'résumé BODY\n' >"$client/café/résumé.txt"
 "$tool" publish "$client" "$work/www" >/dev/null 2>&1 || fail "second publish failed"
 [ "$(cat "$work/www/skh-full/version.txt")" = "2026.2" ] || fail "version not bumped"
 status=$(run_patch 3)
-[ "$status" = "Update selesai (1 file). Siap dimainkan!" ] || fail "third run ended with \"$status\""
-cmp -s "$client/café/résumé.txt" "$game_unix/café/résumé.txt" || fail "changed file not patched"
+[ "$status" = "Update selesai (1 file). Siap dimainkan!" ] \
+    || fail "third run ended with \"$status\""
+cmp -s "$client/café/résumé.txt" "$game_unix/café/résumé.txt" \
+    || fail "changed file not patched"
 
 stop_nginx
 wineserver -w
