@@ -54,6 +54,27 @@ void DrawWaitingPlayFace(HDC dc, const RECT& rc) {
     DrawBox(dc, "MEMERIKSA...", rc.left, rc.top, rc.right, rc.bottom, kCentredText);
 }
 
+// Without this, the parts of a button its face leaves unpainted show the system's button
+// colour (a near-white box under the light glyphs). The frame is composed as the window
+// paints it and the piece under the button copied in, so the face stands on the picture.
+void DrawFrameBehindButton(const DRAWITEMSTRUCT* item) {
+    HWND parent = item->hwndItem != nullptr ? GetParent(item->hwndItem) : nullptr;
+    if (parent == nullptr)
+        return;
+    POINT origin = {item->rcItem.left, item->rcItem.top};
+    MapWindowPoints(item->hwndItem, parent, &origin, 1);
+    HDC frame = MakeMemoryContext(item->hDC);
+    {
+        GdiObject bitmap(MakeCompatibleBitmap(item->hDC, kFrameWidth, kFrameHeight));
+        SelectedObject selected(frame, bitmap.handle);
+        ComposeFrame(frame);
+        const RECT& rc = item->rcItem;
+        BitBlt(item->hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, frame, origin.x,
+               origin.y, SRCCOPY);
+    }
+    DeleteMemoryContext(frame);
+}
+
 }  // namespace
 
 void DrawCaptionButtonFace(const DRAWITEMSTRUCT* item, GlyphProc glyph, bool closeVariant) {
@@ -104,6 +125,8 @@ void DrawPlayButtonFace(const DRAWITEMSTRUCT* item) {
 }
 
 BOOL DrawButtonItem(const DRAWITEMSTRUCT* item) {
+    if (item->CtlID >= IDC_PLAY && item->CtlID <= IDC_INSTAGRAM)
+        DrawFrameBehindButton(item);
     switch (item->CtlID) {
         case IDC_PLAY:
             DrawPlayButtonFace(item);

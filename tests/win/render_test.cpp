@@ -604,8 +604,9 @@ TEST_F(FrameTest, PaintMainWindowCopiesTheFrameToTheWindow) {
 
 // --- Button faces ----------------------------------------------------------------------------
 
-BOOL DrawFace(Canvas& canvas, UINT id, bool pressed) {
+BOOL DrawFace(Canvas& canvas, UINT id, bool pressed, HWND button = nullptr) {
     DRAWITEMSTRUCT item = {};
+    item.hwndItem = button;
     item.CtlType = ODT_BUTTON;
     item.CtlID = id;
     item.itemAction = ODA_DRAWENTIRE;
@@ -617,6 +618,12 @@ BOOL DrawFace(Canvas& canvas, UINT id, bool pressed) {
     EXPECT_TRUE(SelectedSnapshot(canvas.dc) == before) << "face " << id;
     EXPECT_FALSE(HasClipRegion(canvas.dc)) << "face " << id;
     return result;
+}
+
+HWND MakeChildButton(HWND parent, int id, int left, int top, int width, int height) {
+    return CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, left, top, width,
+                           height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleA(nullptr), nullptr);
 }
 
 class ButtonFaceTest : public ::testing::Test {
@@ -749,6 +756,30 @@ TEST_F(ButtonFaceTest, PlayButtonTurnsGoldenWhenThePatchRunEnds) {
     }
 }
 
+TEST_F(ButtonFaceTest, FacesStandOnThePieceOfTheFrameBehindThem) {
+    ResetLauncherForRun(MakeGameDir("render-behind"));
+    gState.backgroundBitmap = nullptr;
+    HWND parent = MakePaintingWindow();
+    HWND website = MakeChildButton(parent, IDC_WEBSITE, 738, 74, 78, 70);
+    HWND play = MakeChildButton(parent, IDC_PLAY, 532, 412, 180, 62);
+
+    Canvas side(78, 70);
+    DrawFace(side, IDC_WEBSITE, false, website);
+    // The side-bar line runs down the button's first column, the backdrop fills the rest.
+    EXPECT_PIXEL(side, 0, 35, RGB(60, 72, 104));
+    EXPECT_PIXEL(side, 1, 35, RGB(14, 18, 30));
+    EXPECT_PIXEL(side, 10, 35, RGB(14, 18, 30));
+    EXPECT_PIXEL(side, 77, 69, RGB(14, 18, 30));
+    EXPECT_PIXEL(side, 35, 22, RGB(214, 222, 240));
+
+    gState.patchFinished.store(1);
+    Canvas golden(180, 62);
+    DrawFace(golden, IDC_PLAY, false, play);
+    EXPECT_PIXEL(golden, 0, 0, kWindowColor);
+    EXPECT_PIXEL(golden, 10, 31, Row(31, 62, RGB(255, 214, 110), RGB(222, 168, 64)));
+    DestroyWindow(parent);
+}
+
 TEST_F(ButtonFaceTest, UnknownIdentifiersDrawNothing) {
     for (UINT id : {0u, 1000u, 1010u, 0xFFFFFFFFu}) {
         Canvas canvas(180, 70);
@@ -765,6 +796,10 @@ TEST(GdiBalanceTest, FramesAndFacesDeleteEverythingTheyCreate) {
     ResetLauncherForRun(MakeGameDir("render-balance"));
     HWND window = MakePaintingWindow();
     ShowWindow(window, SW_SHOWNOACTIVATE);
+    // Real children, so that the faces also compose the frame behind them.
+    HWND captionButton = MakeChildButton(window, IDC_SETUP, 748, 14, 26, 26);
+    HWND sideButton = MakeChildButton(window, IDC_DISCORD, 738, 214, 78, 70);
+    HWND playButton = MakeChildButton(window, IDC_PLAY, 532, 412, 180, 62);
     Canvas frame(kFrameWidth, kFrameHeight);
     Canvas caption(26, 26);
     Canvas side(78, 70);
@@ -787,10 +822,10 @@ TEST(GdiBalanceTest, FramesAndFacesDeleteEverythingTheyCreate) {
         }
         bool pressed = i % 4 < 2;
         for (UINT id : {IDC_CLOSE, IDC_SETUP, IDC_MINIMIZE})
-            DrawFace(caption, id, pressed);
+            DrawFace(caption, id, pressed, i % 5 == 0 ? captionButton : nullptr);
         for (UINT id : kSideButtons)
-            DrawFace(side, id, pressed);
-        DrawFace(play, IDC_PLAY, pressed);
+            DrawFace(side, id, pressed, i % 5 == 0 ? sideButton : nullptr);
+        DrawFace(play, IDC_PLAY, pressed, i % 5 == 0 ? playButton : nullptr);
     }
     GdiTally after = ReadGdiTally();
     DestroyWindow(window);
