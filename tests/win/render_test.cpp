@@ -125,16 +125,6 @@ TEST(GradientFillTest, RowsFollowTheTruncatedStepsAndStopOneShort) {
     EXPECT_PIXEL(canvas, 20, 14, kCanvasColor);
 }
 
-TEST(GradientFillTest, ChannelsStepIndependently) {
-    Canvas canvas(8, 70);
-    FillVerticalGradient(canvas.dc, 0, 4, 8, 66, RGB(255, 214, 110), RGB(222, 168, 64));
-    EXPECT_PIXEL(canvas, 3, 4, RGB(255, 214, 110));
-    EXPECT_PIXEL(canvas, 3, 5, RGB(255, 214, 110));
-    EXPECT_PIXEL(canvas, 3, 6, RGB(254, 213, 109));
-    EXPECT_PIXEL(canvas, 3, 65, RGB(223, 169, 65));
-    EXPECT_PIXEL(canvas, 3, 66, kCanvasColor);
-}
-
 TEST(GradientFillTest, OneRowIsTopColourAndEmptyRectanglesDrawNothing) {
     Canvas canvas(30, 30);
     FillVerticalGradient(canvas.dc, 2, 5, 20, 6, RGB(9, 99, 199), RGB(200, 0, 0));
@@ -147,17 +137,6 @@ TEST(GradientFillTest, OneRowIsTopColourAndEmptyRectanglesDrawNothing) {
     FillVerticalGradient(canvas.dc, 2, 12, 20, 8, RGB(200, 0, 0), RGB(0, 0, 200));
     FillVerticalGradient(canvas.dc, 7, 2, 7, 25, RGB(200, 0, 0), RGB(0, 0, 200));
     EXPECT_EQ(canvas.CountOf(kCanvasColor), 30 * 30);
-}
-
-TEST(GradientFillTest, LeavesThePenSelectedAsItWas) {
-    Canvas canvas(20, 20);
-    HPEN own = CreatePen(PS_SOLID, 1, RGB(5, 5, 5));
-    SelectObject(canvas.dc, own);
-    SelectedSnapshot before(canvas.dc);
-    FillVerticalGradient(canvas.dc, 0, 0, 20, 20, RGB(0, 0, 0), RGB(255, 255, 255));
-    EXPECT_TRUE(SelectedSnapshot(canvas.dc) == before);
-    SelectObject(canvas.dc, GetStockObject(BLACK_PEN));
-    DeleteObject(own);
 }
 
 // --- DrawOuterGlow ---------------------------------------------------------------------------
@@ -333,30 +312,6 @@ TEST(GlyphTest, EveryGlyphDrawsInItsColourAndRestoresTheContext) {
     GlyphLetterF(canvas.dc, 30, 30, 10, ink);
     EXPECT_EQ(GetTextColor(canvas.dc), ink);
     EXPECT_EQ(GetBkMode(canvas.dc), TRANSPARENT);
-}
-
-TEST(GlyphTest, StraightStrokesLieOnTheirRows) {
-    Canvas canvas(60, 60);
-    const COLORREF ink = RGB(255, 255, 255);
-    GlyphMinimize(canvas.dc, 30, 30, 7, ink);
-    for (int x = 26; x <= 34; ++x)
-        EXPECT_PIXEL(canvas, x, 34, ink);
-    EXPECT_PIXEL(canvas, 30, 31, kCanvasColor);
-
-    canvas.Fill(kCanvasColor);
-    GlyphGlobe(canvas.dc, 30, 30, 10, ink);
-    // Equator and the two parallels.
-    for (int y : {25, 30, 35})
-        EXPECT_PIXEL(canvas, 26, y, ink);
-    EXPECT_PIXEL(canvas, 30, 20, ink);
-    EXPECT_PIXEL(canvas, 30, 27, kCanvasColor);
-
-    canvas.Fill(kCanvasColor);
-    GlyphClose(canvas.dc, 30, 30, 7, ink);
-    EXPECT_PIXEL(canvas, 30, 30, ink);
-    EXPECT_PIXEL(canvas, 27, 27, ink);
-    EXPECT_PIXEL(canvas, 33, 27, ink);
-    EXPECT_PIXEL(canvas, 30, 26, kCanvasColor);
 }
 
 // --- The composed frame ----------------------------------------------------------------------
@@ -539,26 +494,6 @@ TEST_F(FrameTest, FiveRowsWithBodiesAndSeparatorsBetweenThem) {
     // No separator under the fifth row, and nothing below it.
     EXPECT_EQ(InkedPixels(40, 396, 490, 398), 0);
     EXPECT_EQ(InkedPixels(484, 200, 490, 398), 0);
-}
-
-TEST_F(FrameTest, RowsWithoutBodyAreShorter) {
-    NewsItem items[3] = {MakeItem("INFO", "Server up", ""), MakeItem("EVENT", "Drop", "Weekend"),
-                         MakeItem("INFO", "Last", "")};
-    PublishNews(items, 3);
-    Compose();
-    for (int top : {202, 226, 266})
-        EXPECT_PIXEL(frame, 79, top, kPillBorder);
-    EXPECT_PIXEL(frame, 470, 220, kSeparator);
-    EXPECT_PIXEL(frame, 470, 260, kSeparator);
-    EXPECT_EQ(InkedPixels(40, 290, 490, 396), 0);
-}
-
-TEST_F(FrameTest, ACountBeyondTheListDrawsFiveRowsOnly) {
-    PublishFiveItemsWithBodies();
-    gState.newsCount.store(1000);
-    Compose();
-    EXPECT_PIXEL(frame, 79, 362, kPillBorder);
-    EXPECT_EQ(InkedPixels(40, 396, 490, 398), 0);
 }
 
 // A real window whose WM_PAINT goes to PaintMainWindow.
