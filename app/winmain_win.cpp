@@ -1,6 +1,102 @@
-// Program entry (the window and its workers are not built yet).
+// WinMain: game folder, background, the main window and its buttons, the workers, the loop.
 #include <windows.h>
+#include <process.h>
+#include <stdlib.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+#include "app/launcher_state.h"
+#include "app/layout.h"
+#include "app/window_proc.h"
+#include "news/news_thread.h"
+#include "patch/server_urls.h"
+#include "patch/stages.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+constexpr char kWindowClassName[] = "SKH2026Patcher";
+constexpr char kWindowTitle[] = "Skarnevo Kelmoran Heritage 2026";
+constexpr COLORREF kClassBackground = RGB(10, 13, 22);
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
+
+static_assert(sizeof(gState.gameDir) == kPathSize, "gameDir holds one Windows path");
+
+void FixGameDir() {
+    char modulePath[kPathSize] = {};
+    GetModuleFileNameA(nullptr, modulePath, sizeof(modulePath));
+    GameDirFromModulePath(modulePath, gState.gameDir, sizeof(gState.gameDir));
+    gState.gameDir[kPathSize - 1] = '\0';
+}
+
+void LoadBackground(HINSTANCE instance) {
+    gState.backgroundBitmap = static_cast<HBITMAP>(LoadImageA(
+        instance, MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+// The class brush lives as long as the class, that is until the process ends.
+void RegisterMainClass(HINSTANCE instance) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = CreateSolidBrush(kClassBackground);
+    windowClass.lpszClassName = kWindowClassName;
+    RegisterClassA(&windowClass);
+}
+
+void CreateMainWindow(HINSTANCE instance) {
+    WindowOrigin origin =
+        CentredWindowOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    gState.mainWindow =
+        CreateWindowExA(0, kWindowClassName, kWindowTitle, WS_POPUP, origin.left, origin.top,
+                        kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
+}
+
+void CreateButtons(HINSTANCE instance) {
+    for (const ButtonPlacement& placement : kButtonPlacements) {
+        HWND button = CreateWindowExA(0, "BUTTON", "", kButtonStyle, placement.left, placement.top,
+                                      placement.width, placement.height, gState.mainWindow,
+                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)),
+                                      instance, nullptr);
+        if (placement.id == IDC_PLAY)
+            gState.playButton = button;
+    }
+}
+
+// The handle is dropped on purpose: no worker is ever waited for or stopped.
+void StartWorker(unsigned(__stdcall* entry)(void*)) {
+    _beginthreadex(nullptr, 0, entry, nullptr, 0, nullptr);
+}
+
+#ifdef SKH_TESTING
+// Only the test build can be pointed at another patch host, so that the real executable
+// can be driven against a local server.
+void UsePatchRootFromEnvironment() {
+    const char* root = getenv("SKH_TEST_PATCH_ROOT");
+    SetPatchRootForTests(root != nullptr && *root != '\0' ? root : SKH_PATCH_ROOT);
+}
+#endif
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#ifdef SKH_TESTING
+    UsePatchRootFromEnvironment();
+#endif
+    FixGameDir();
+    LoadBackground(instance);
+    RegisterMainClass(instance);
+    CreateMainWindow(instance);
+    CreateButtons(instance);
+    ShowWindow(gState.mainWindow, SW_SHOW);
+    UpdateWindow(gState.mainWindow);
+    StartWorker(PatchThreadProc);
+    StartWorker(NewsThreadProc);
+
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
     return 0;
 }

@@ -1,0 +1,141 @@
+// MainWndProc: a table of short cases, each handing off to a named function below it.
+#include "app/window_proc.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+
+#include "app/launcher_state.h"
+#include "app/layout.h"
+#include "build_config.h"
+#include "render/paint.h"
+
+namespace {
+
+constexpr char kGameClientName[] = "SKH2026.exe";
+constexpr char kSettingsToolName[] = "setrovia.exe";
+constexpr char kWarningCaption[] = "SKH 2026";
+constexpr char kGameClientMissing[] =
+    "SKH2026.exe belum lengkap. Tunggu patch selesai / jalankan ulang.";
+constexpr char kSettingsToolMissing[] = "setrovia.exe tidak ditemukan di folder game.";
+
+struct WebLink {
+    int command;
+    const char* address;
+};
+constexpr WebLink kWebLinks[] = {
+    {IDC_WEBSITE, SKH_URL_WEBSITE},     {IDC_REGISTER, SKH_URL_REGISTER},
+    {IDC_DISCORD, SKH_URL_DISCORD},     {IDC_FACEBOOK, SKH_URL_FACEBOOK},
+    {IDC_INSTAGRAM, SKH_URL_INSTAGRAM},
+};
+
+void ShowWarning(const char* text) {
+    MessageBoxA(gState.mainWindow, text, kWarningCaption, MB_OK | MB_ICONWARNING);
+}
+
+// Starts a program of the game folder with the game folder as its working directory.
+// Returns false, after the warning box, when the file is missing or is a directory; a
+// failure of the shell itself after that is not reported.
+bool StartGameFolderProgram(const char* fileName, const char* missingWarning) {
+    char path[kPathSize];
+    snprintf(path, sizeof(path), "%s%s", gState.gameDir, fileName);
+    for (char* c = path; *c != '\0'; ++c) {
+        if (*c == '/')
+            *c = '\\';
+    }
+    WIN32_FILE_ATTRIBUTE_DATA facts;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &facts) ||
+        (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        ShowWarning(missingWarning);
+        return false;
+    }
+    ShellExecuteA(nullptr, "open", path, nullptr, gState.gameDir, SW_SHOWNORMAL);
+    return true;
+}
+
+void OnPlay() {
+    // Presses during the patch run are ignored without a word: the button says so itself.
+    if (gState.patchFinished.load(std::memory_order_acquire) == 0)
+        return;
+    if (StartGameFolderProgram(kGameClientName, kGameClientMissing))
+        PostQuitMessage(0);
+}
+
+void OpenWebLink(int command) {
+    for (const WebLink& link : kWebLinks) {
+        if (link.command == command)
+            ShellExecuteA(nullptr, "open", link.address, nullptr, nullptr, SW_SHOWNORMAL);
+    }
+}
+
+void OnCommand(HWND window, int command) {
+    switch (command) {
+        case IDC_PLAY:
+            OnPlay();
+            break;
+        case IDC_CLOSE:
+            PostQuitMessage(0);
+            break;
+        case IDC_MINIMIZE:
+            ShowWindow(window, SW_MINIMIZE);
+            break;
+        case IDC_SETUP:
+            StartGameFolderProgram(kSettingsToolName, kSettingsToolMissing);
+            break;
+        default:
+            OpenWebLink(command);
+            break;
+    }
+}
+
+LRESULT OnHitTest(HWND window, LPARAM lParam) {
+    POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ScreenToClient(window, &point);
+    return IsDragPoint(point.x, point.y) ? HTCAPTION : HTCLIENT;
+}
+
+// Every press that reaches the client area outside the buttons moves the window as if it
+// had landed on a title bar.
+void StartWindowMove(HWND window) {
+    ReleaseCapture();
+    SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void OnDrawItem(const DRAWITEMSTRUCT* item) {
+    if (IsLauncherButton(static_cast<int>(item->CtlID)))
+        DrawButtonItem(item);
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_PAINT:
+            PaintMainWindow(window);
+            return 0;
+        case WM_ERASEBKGND:
+            // Every paint covers the whole client area.
+            return 1;
+        case WM_DRAWITEM:
+            OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return 1;
+        case WM_NCHITTEST:
+            return OnHitTest(window, lParam);
+        case WM_LBUTTONDOWN:
+            StartWindowMove(window);
+            return 0;
+        case WM_COMMAND:
+            OnCommand(window, LOWORD(wParam));
+            return 0;
+        case WM_PATCH_FINISHED:
+            InvalidateRect(gState.playButton, nullptr, TRUE);
+            return 0;
+        case WM_NEWS_READY:
+            InvalidateRect(window, &newsArea, FALSE);
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
