@@ -20,8 +20,10 @@ constexpr char kScriptName[] = "_skh_update.bat";
 // Anything shorter cannot hold a PE header; error pages and empty bodies end here.
 constexpr long long kMinLauncherSize = 64;
 
-void GameDirPath(const char* name, char* out) {
-    snprintf(out, kPathSize, "%s%s", gState.gameDir, name);
+// False when the path does not fit: a cut name could point at some other file of the folder.
+bool GameDirPath(const char* name, char* out) {
+    int length = snprintf(out, kPathSize, "%s%s", gState.gameDir, name);
+    return length >= 0 && length < kPathSize;
 }
 
 // The share's announced build, or 0 when it cannot be fetched.
@@ -70,12 +72,12 @@ void TrySelfUpdate() {
     SetStatus("Memperbarui launcher...", 4);
 
     char newLauncher[kPathSize];
-    GameDirPath(kNewLauncherName, newLauncher);
+    char script[kPathSize];
+    if (!GameDirPath(kNewLauncherName, newLauncher) || !GameDirPath(kScriptName, script))
+        return;
     DeleteFileA(newLauncher);
     char url[1024];
     snprintf(url, sizeof(url), "%sSKH2026_Patcher.exe", SHARE_BASE_URL);
-    char script[kPathSize];
-    GameDirPath(kScriptName, script);
     if (!HttpDownloadFile(url, newLauncher, -1) || !LooksLikeLauncher(newLauncher) ||
         !WriteUpdateScript(script)) {
         DeleteFileA(newLauncher);

@@ -229,6 +229,26 @@ TEST_F(SelfUpdateTest, BlockedPathsInTheGameFolderAbandonTheUpdate) {
     EXPECT_FALSE(FileExists(Path(kScript)));
 }
 
+TEST_F(SelfUpdateTest, AGameFolderTooLongForTheFileNamesAbandonsTheUpdate) {
+    // 245 characters with the backslash: the new launcher's name would be cut after
+    // "SKH2026_Patche", which here is the name of a file the update must not touch.
+    std::string folder = "C:\\skh-tests\\" + std::string(231, 'g');
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string longDir = folder + "\\";
+    ASSERT_EQ(longDir.size(), 245u);
+    std::string bystander = longDir + "SKH2026_Patche";
+    ASSERT_EQ(bystander.size(), 259u);
+    WriteFileBytes(bystander, "keep me");
+    ServeFile(kVersionPath, "5");
+    ServeFile(kLauncherPath, ExecutableHead(64));
+    ResetLauncherForRun(longDir);
+    TrySelfUpdate();
+    EXPECT_EQ(ReadFileBytes(bystander), "keep me");
+    EXPECT_EQ(CountRequests(kLauncherRequest), 0);
+    DeleteFileA(bystander.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 // The accepted update ends the process, so it runs in a child process of this test; the
 // parent then reads what the child left on disk and at the server.
 class SelfUpdateHandOverDeathTest : public SelfUpdateTest {
