@@ -13,8 +13,10 @@ skh_use_prefix "$harness/wineprefix"
 skh_prepare_prefix "$build" "$harness/ca" "$harness/prefix.lock" || exit 1
 
 state=$(mktemp -d "$harness/server.XXXXXX")
+mounted=""
 cleanup() {
     skh_stop_started
+    [ -n "$mounted" ] && umount "$mounted" 2>/dev/null
     rm -rf "$state"
 }
 trap cleanup EXIT
@@ -24,6 +26,13 @@ if [ -z "${SKH_KEEP_DISPLAY:-}" ]; then
     skh_start_xvfb "$state" "${SKH_SCREEN:-1024x768x24}" || exit 1
 fi
 skh_start_server "$state" "$harness/ca" || exit 1
+
+# A 1 MiB file system for the full-disk tests; only root can mount one.
+mkdir -p "$state/smalldisk"
+if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=1m tmpfs "$state/smalldisk" 2>/dev/null; then
+    mounted=$state/smalldisk
+    export SKH_TEST_SMALL_DISK=$mounted
+fi
 
 wine "$@"
 status=$?

@@ -51,7 +51,7 @@ TEST(LeakTest, ACompleteRunReturnsEveryHandleItOpened) {
     EXPECT_EQ(NextFreeHandleSlot(), before);
 }
 
-TEST(FullDiskTest, AFileThatDoesNotFitFailsAloneAndTheOthersArrive) {
+TEST(FullDiskTest, AFullDiskFailsTheDownloadsButNeverAGoodFile) {
     const char* smallDisk = getenv("SKH_TEST_SMALL_DISK");
     if (smallDisk == nullptr)
         GTEST_SKIP() << "needs root to mount a 1 MiB file system";
@@ -68,11 +68,19 @@ TEST(FullDiskTest, AFileThatDoesNotFitFailsAloneAndTheOthersArrive) {
     ServeFile("skh-full/manifest.txt", "first.txt|5|big\nhuge.bin|" + std::to_string(huge.size()) +
                                            "|big\nlast.txt|4|big\n");
     PatchRunResult result = RunPatchThread();
-    EXPECT_EQ(result.finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
-    // The partial file is removed so that the last file still has room.
-    DeleteFileA((gameDir + "huge.bin").c_str());
+    // The partial file that filled the disk stays, as every partial download does, so the
+    // file after it has no room either; the one before it is untouched.
+    EXPECT_EQ(result.finalStatus, "Selesai, tapi 2 file gagal. Klik MAIN/ulang.");
     EXPECT_EQ(ReadFileBytes(gameDir + "first.txt"), "first");
     EXPECT_FALSE(FileExists(gameDir + "SKH2026_patch.state"));
+
+    // Once there is room again, the next start completes what fits.
+    DeleteFileA((gameDir + "huge.bin").c_str());
+    ServeFile("skh-full/manifest.txt", "first.txt|5|big\nlast.txt|4|big\n");
+    ResetLauncherForRun(gameDir);
+    EXPECT_EQ(RunPatchThread().finalStatus, "Update selesai (1 file). Siap dimainkan!");
+    EXPECT_EQ(ReadFileBytes(gameDir + "last.txt"), "last");
+    EXPECT_EQ(ReadFileBytes(gameDir + "SKH2026_patch.state"), "v1");
 }
 
 struct NewsRun {
