@@ -1,9 +1,12 @@
 // A broken or hostile server, and a locked or read-only game folder, never cost a good file.
 #include <gtest/gtest.h>
 
+#include <process.h>
+
 #include <algorithm>
 
 #include "app/launcher_state.h"
+#include "news/news_thread.h"
 #include "patch/http.h"
 #include "support/test_support.h"
 
@@ -125,6 +128,42 @@ TEST_F(FaultTest, ReadOnlyAndLockedFilesFailAloneAndTheRestGoesOn) {
     EXPECT_EQ(ReadFileBytes(gameDir + "locked.txt"), "old");
     EXPECT_EQ(ReadFileBytes(gameDir + "fresh.txt"), "fresh");
     EXPECT_EQ(ReadFileBytes(gameDir + "SKH2026_patch.state"), "v1");
+}
+
+}  // namespace
+
+namespace {
+
+int RunNewsOnce() {
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, NewsThreadProc, nullptr, 0, nullptr));
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return DrainPostedMessages(WM_NEWS_READY);
+}
+
+TEST(NewsFaultTest, DroppedAndGarbledAnswersEndWithOneMessageAndBoundedEntries) {
+    ServeFile("skh-share/news.txt", "EVENT|Double drop|All weekend\n");
+    for (const char* fault : {"status 500", "reset", "stall 1"}) {
+        ResetLauncherForRun(MakeGameDir("news-faults"));
+        SetFault("/skh-share/news.txt", fault);
+        EXPECT_EQ(RunNewsOnce(), 1) << fault;
+        EXPECT_EQ(gState.newsCount.load(), 0) << fault;
+    }
+    std::string garbage;
+    for (int i = 0; i < 100000; ++i)
+        garbage += static_cast<char>(1 + (i * 131) % 255);
+    ServeFile("skh-share/news.txt", garbage);
+    ResetLauncherForRun(MakeGameDir("news-faults"));
+    EXPECT_EQ(RunNewsOnce(), 1);
+    int count = gState.newsCount.load();
+    EXPECT_GE(count, 0);
+    EXPECT_LE(count, 5);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(gState.newsItems[i].tag[sizeof(gState.newsItems[i].tag) - 1], '\0');
+        EXPECT_EQ(gState.newsItems[i].title[sizeof(gState.newsItems[i].title) - 1], '\0');
+        EXPECT_EQ(gState.newsItems[i].body[sizeof(gState.newsItems[i].body) - 1], '\0');
+    }
 }
 
 }  // namespace
