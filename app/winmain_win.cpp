@@ -45,8 +45,9 @@ void RegisterMainClass(HINSTANCE instance) {
 }
 
 void CreateMainWindow(HINSTANCE instance) {
-    WindowOrigin origin =
-        CentredWindowOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    WindowOrigin origin = CentredWindowOrigin(screenWidth, screenHeight);
     gState.mainWindow =
         CreateWindowExA(0, kWindowClassName, kWindowTitle, WS_POPUP, origin.left, origin.top,
                         kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
