@@ -53,18 +53,6 @@ TEST_F(NewsThreadTest, NormalFileFillsEntriesThenCountThenOneMessage) {
     EXPECT_EQ(CountRequests(kNewsPath), 1);
 }
 
-TEST_F(NewsThreadTest, MoreThanFiveEntriesKeepsTheFirstFive) {
-    std::string text;
-    for (int i = 1; i <= 7; ++i)
-        text += "T" + std::to_string(i) + "|Judul " + std::to_string(i) + "\n";
-    ServeFile("skh-share/news.txt", text);
-    RunNewsThread();
-    ASSERT_EQ(gState.newsCount.load(), 5);
-    EXPECT_STREQ(gState.newsItems[0].title, "Judul 1");
-    EXPECT_STREQ(gState.newsItems[4].title, "Judul 5");
-    EXPECT_EQ(DrainPostedMessages(WM_NEWS_READY), 1);
-}
-
 TEST_F(NewsThreadTest, UnreachableServerGivesNoEntriesAndStillOneMessage) {
     ResetLauncherForRun(MakeGameDir("news"), DeadServerUrl());
     RunNewsThread();

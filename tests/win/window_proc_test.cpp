@@ -148,14 +148,6 @@ TEST_F(WindowProcTest, PlayIsIgnoredWhilePatchingThenStartsTheGameAndQuits) {
               "cwd=" + folder + "\n");
 }
 
-TEST_F(WindowProcTest, SetupStartsWhilePatchingAndTheLauncherStays) {
-    ASSERT_TRUE(CopyFileA(StubProgramPath().c_str(), (gameDir + "setrovia.exe").c_str(), FALSE));
-    Press(shell->window, IDC_SETUP, BN_SETFOCUS);
-    ASSERT_TRUE(WaitForFile(gameDir + "setrovia.exe.started"));
-    EXPECT_EQ(DrainPostedMessages(WM_QUIT), 0);
-    EXPECT_EQ(gState.patchFinished.load(), 0);
-}
-
 TEST_F(WindowProcTest, MinimiseAndCloseWithAnyNotificationCode) {
     Press(shell->window, IDC_MINIMIZE, BN_DOUBLECLICKED);
     EXPECT_TRUE(IsIconic(shell->window));
