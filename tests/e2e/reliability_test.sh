@@ -7,43 +7,14 @@ set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
 work=$build/harness/e2e-reliability
-mkdir -p "$work"
 
-skh_use_prefix "$work/prefix"
-state=$(mktemp -d "$work/run.XXXXXX")
-launcher_pid=
-cleanup() {
-    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    skh_stop_started
-    rm -rf "$state"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-skh_prepare_prefix "$build" "$build/harness/ca" "$work/prefix.lock" || exit 1
+skh_e2e_begin "$work" || exit 1
 skh_start_server "$state" "$build/harness/ca" || exit 1
 skh_start_xvfb "$state" 1024x768x24 || exit 1
 
 game=$WINEPREFIX/drive_c/skh-e2e/reliability
 probe_exe=$build/tests/win/shell_probe.exe
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
-check() { if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi; }
 probe() { wine "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.2
-    done
-}
 requests_of() { cat "$state/requests.log" 2>/dev/null | grep -c -P "^GET\t$1\t"; }
 requested() { [ "$(requests_of "$1")" -gt 0 ]; }
 launcher_gone() { ! kill -0 "$launcher_pid" 2>/dev/null; }

@@ -15,40 +15,13 @@ work=$build/harness/e2e-screens
 shots=$build/screenshots
 mkdir -p "$work" "$shots"
 
-skh_use_prefix "$work/prefix"
-state=$(mktemp -d "$work/run.XXXXXX")
-launcher_pid=
-cleanup() {
-    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    skh_stop_started
-    rm -rf "$state"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-skh_prepare_prefix "$build" "$build/harness/ca" "$work/prefix.lock" || exit 1
+skh_e2e_begin "$work" || exit 1
 
 game=$WINEPREFIX/drive_c/skh-e2e/screens
 # The window is centred on the 1024x768 screen.
 origin_x=102
 origin_y=124
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.3
-    done
-}
 requested() { grep -q -P "^GET\t$1\t" "$state/requests.log" 2>/dev/null; }
 launcher_gone() { ! kill -0 "$launcher_pid" 2>/dev/null; }
 

@@ -14,20 +14,8 @@ set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
 work=$build/harness/e2e-self-update
-mkdir -p "$work"
 
-skh_use_prefix "$work/prefix"
-state=$(mktemp -d "$work/run.XXXXXX")
-cleanup() {
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    skh_stop_started
-    rm -rf "$state"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-skh_prepare_prefix "$build" "$build/harness/ca" "$work/prefix.lock" || exit 1
+skh_e2e_begin "$work" || exit 1
 skh_start_xvfb "$state" 1024x768x24 || exit 1
 skh_start_server "$state" "$build/harness/ca" || exit 1
 
@@ -37,25 +25,6 @@ game=$WINEPREFIX/drive_c/skh-e2e/self-update
 game_win='C:\skh-e2e\self-update'
 www=$state/www
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
-# check DESCRIPTION EXPECTED ACTUAL
-check() {
-    if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
-# wait_until SECONDS COMMAND...: polls every 0.1 s.
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.1
-    done
-}
 requests() { grep -c -P "^GET\t$1\t" "$state/requests.log" 2>/dev/null; }
 script_done() { [ ! -e "$game/_skh_update.bat" ] && [ ! -e "$game/SKH2026_Patcher.new.exe" ]; }
 

@@ -13,20 +13,7 @@ build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
 work=$build/harness/e2e-shell
 mkdir -p "$work" "$build/screenshots"
 
-skh_use_prefix "$work/prefix"
-state=$(mktemp -d "$work/run.XXXXXX")
-launcher_pid=
-cleanup() {
-    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    skh_stop_started
-    rm -rf "$state"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-skh_prepare_prefix "$build" "$build/harness/ca" "$work/prefix.lock" || exit 1
+skh_e2e_begin "$work" || exit 1
 
 # The system browser of this prefix is a script that records the addresses it is handed.
 browser_log=$work/browser.log
@@ -44,26 +31,7 @@ game_win='C:\skh-e2e\shell'
 probe_exe=$build/tests/win/shell_probe.exe
 stub_exe=$build/tests/win/started_program_stub.exe
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
-# check DESCRIPTION EXPECTED ACTUAL
-check() {
-    if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
 probe() { wine "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
-# wait_until SECONDS COMMAND...: polls every 0.2 s.
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.2
-    done
-}
 requested() { grep -q -P "^GET\t$1\t" "$state/requests.log" 2>/dev/null; }
 launcher_running() { kill -0 "$launcher_pid" 2>/dev/null; }
 launcher_gone() { ! launcher_running; }

@@ -60,3 +60,47 @@ skh_stop_started() {
     for pid in "${skh_pids[@]}"; do wait "$pid" 2>/dev/null; done
     skh_pids=()
 }
+
+# ---- End-to-end scripts ----------------------------------------------------------------
+# Usage: skh_e2e_begin WORK_DIR (with build set). Gives the script its own prefix under
+# WORK_DIR, a fresh state folder in $state, and a cleanup on every way out that ends the
+# launcher ($launcher_pid, if set), everything Wine runs in that prefix and whatever
+# skh_start_* started.
+skh_e2e_begin() {
+    local work=$1
+    mkdir -p "$work"
+    skh_use_prefix "$work/prefix"
+    state=$(mktemp -d "$work/run.XXXXXX")
+    launcher_pid=
+    trap skh_e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+    skh_prepare_prefix "$build" "$build/harness/ca" "$work/prefix.lock"
+}
+
+skh_e2e_cleanup() {
+    [ -n "${launcher_pid:-}" ] && kill "$launcher_pid" 2>/dev/null
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    skh_stop_started
+    rm -rf "$state"
+}
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+pass() { echo "ok: $*"; }
+# check DESCRIPTION EXPECTED ACTUAL
+check() {
+    if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+# wait_until SECONDS COMMAND...: polls every 0.2 s until the command succeeds.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.2
+    done
+}
