@@ -38,9 +38,7 @@ harness=$build/win/harness
 skh_use_prefix "$harness/wineprefix"
 skh_prepare_prefix "$build/win" "$harness/ca" "$harness/prefix.lock"
 driver=$build/win/bench/bench_driver.exe
-nginx_pid=
 cleanup() {
-    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null
     skh_stop_started
     rm -rf "$work"
 }
@@ -67,41 +65,6 @@ peak_kib() {
     echo "$peak" >&3
 }
 warm() { find "$1" -type f -exec cat {} + >/dev/null; }
-
-start_nginx() {
-    local www=$1 conf=$work/nginx.conf port
-    port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-    mkdir -p "$work/nginx"
-    cat >"$conf" <<CONF
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-daemon off;
-events { worker_connections 256; }
-http {
-    access_log off;
-    sendfile on;
-    client_body_temp_path $work/nginx;
-    proxy_temp_path $work/nginx;
-    fastcgi_temp_path $work/nginx;
-    uwsgi_temp_path $work/nginx;
-    scgi_temp_path $work/nginx;
-    server {
-        listen 127.0.0.1:$port ssl;
-        server_name localhost;
-        ssl_certificate $harness/ca/server.pem;
-        ssl_certificate_key $harness/ca/server.key;
-        root $www;
-        default_type application/octet-stream;
-    }
-}
-CONF
-    nginx -c "$conf" -p "$work/nginx" &
-    nginx_pid=$!
-    for _ in $(seq 50); do curl -s --cacert "$harness/ca/ca.pem" "https://localhost:$port/" \
-        -o /dev/null && break; sleep 0.1; done
-    nginx_url=https://localhost:$port
-}
 
 say "machine: $(nproc) cores, $(free -g | awk '/Mem:/{print $2}') GiB, $(uname -r), mode $mode"
 
@@ -142,7 +105,8 @@ www=$work/www
 python3 "$root/bench/make_data.py" tree "$www/skh-full/files" 1 "$download_big" "${download_small[@]}"
 (cd "$www/skh-full" && python3 "$root/bench/make_data.py" manifest files manifest.txt --big \
     && sed -i 's|^|files/|' manifest.txt && echo v1 >version.txt)
-start_nginx "$www"
+skh_start_nginx "$www" "$work/nginx" "$harness/ca"
+nginx_url=$SKH_NGINX_URL
 warm "$www"
 bytes=$(find "$www/skh-full/files" -type f -printf '%s\n' | awk '{s+=$1} END {print s}')
 : >"$work/curl.cfg"
@@ -178,8 +142,7 @@ measure_download() {
     peak_kib wine "$driver" patch-run "$nginx_url" "$(winpath "$dir")" >/dev/null
     rm -rf "$dir" "$www"
 }
-kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null || true
-mkdir -p "$www"; start_nginx "$www"
+mkdir -p "$www"
 small_peak=$(measure_download $((1 << 20)) 3>&1 >/dev/null)
 big_peak=$(measure_download "$memory_big" 3>&1 >/dev/null)
 say "4 memory: peak $((big_peak / 1024)) MiB for $((memory_big >> 20)) MiB against" \

@@ -9,25 +9,13 @@ source "$source/tests/harness/harness_lib.sh"
 work=$build/e2e/nginx_publish
 harness=$build/harness
 driver=$build/tests/win/patch_run_driver.exe
-nginx_pid=
 
 fail() {
     echo "nginx_publish: $*" >&2
     [ -f "$work/nginx/error.log" ] && sed 's/^/  nginx: /' "$work/nginx/error.log" >&2
     exit 1
 }
-stop_nginx() {
-    if [ -n "$nginx_pid" ]; then
-        kill "$nginx_pid" 2>/dev/null
-        wait "$nginx_pid" 2>/dev/null
-        nginx_pid=
-    fi
-}
-cleanup() {
-    stop_nginx
-    skh_stop_started
-}
-trap cleanup EXIT
+trap skh_stop_started EXIT
 trap 'exit 130' INT TERM
 
 [ -f "$driver" ] || fail "$driver is missing: build the Windows tree first"
@@ -71,38 +59,10 @@ grep -qa '^data/big.grf|52428801|big$' "$manifest" || fail "big file not marked 
 
 # nginx from the distribution, on a free port, with the harness's localhost certificate and
 # the configuration the operator's guide shows.
-template=$(awk '/<!-- nginx-template/ { found = 1; next }
-               found && /^```nginx/ { inside = 1; next }
-               inside && /^```/ { exit }
-               inside { print }' "$source/docs/OPERATORS.md")
-[ -n "$template" ] || fail "no nginx template in docs/OPERATORS.md"
 skh_use_prefix "$harness/wineprefix"
 skh_prepare_prefix "$build" "$harness/ca" "$harness/prefix.lock" || fail "no Wine prefix"
-for _ in 1 2 3 4 5; do
-    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])')
-    {
-        # Workers of a root master would run as nobody, who may not read the build folder.
-        [ "$(id -u)" -eq 0 ] && echo "user root;"
-        sed -e "s|@PREFIX@|$work/nginx|g" -e "s|@ROOT@|$work/www|g" \
-            -e "s|@PORT@|127.0.0.1:$port|g" -e "s|@CERT@|$harness/ca/server.pem|g" \
-            -e "s|@KEY@|$harness/ca/server.key|g" <<<"$template"
-    } >"$work/nginx/nginx.conf"
-    : >"$work/nginx/error.log"
-    nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2>>"$work/nginx/error.log" &
-    nginx_pid=$!
-    for _ in $(seq 50); do
-        curl -s -o /dev/null --cacert "$harness/ca/ca.pem" \
-            "https://localhost:$port/skh-full/version.txt" && break
-        kill -0 "$nginx_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$nginx_pid" 2>/dev/null && break
-    wait "$nginx_pid" 2>/dev/null
-    nginx_pid=
-done
-[ -n "$nginx_pid" ] || fail "nginx did not start"
-url=https://localhost:$port
+skh_start_nginx "$work/www" "$work/nginx" "$harness/ca" || fail "nginx did not start"
+url=$SKH_NGINX_URL
 
 # The server must find the file under the launcher's own request, byte for byte.
 got=$(curl -sf --cacert "$harness/ca/ca.pem" "$url/skh-full/caf%E9/r%E9sum%E9.txt") \
@@ -158,6 +118,6 @@ status=$(run_patch 3)
 cmp -s "$client/café/résumé.txt" "$game_unix/café/résumé.txt" \
     || fail "changed file not patched"
 
-stop_nginx
+skh_stop_started
 wineserver -w
 echo "nginx_publish: $expected_files files patched through nginx, names and bytes intact"

@@ -61,6 +61,48 @@ skh_stop_started() {
     skh_pids=()
 }
 
+# Starts Debian's nginx on a free port with the configuration of the operator's guide,
+# serving WWW_ROOT with the harness's localhost certificate; exports SKH_NGINX_URL.
+# EXTRA_HTTP is added inside the http block (the demo slows downloads down with it).
+# Usage: skh_start_nginx WWW_ROOT NGINX_DIR CA_DIR [EXTRA_HTTP]
+skh_start_nginx() {
+    local www=$1 dir=$2 ca=$3 extra=${4:-} template port pid
+    template=$(awk '/<!-- nginx-template/ { found = 1; next }
+                   found && /^```nginx/ { inside = 1; next }
+                   inside && /^```/ { exit }
+                   inside { print }' "$skh_harness_dir/../../docs/OPERATORS.md")
+    [ -n "$template" ] || { echo "harness: no nginx template in docs/OPERATORS.md" >&2; return 1; }
+    mkdir -p "$dir/tmp"
+    for _ in 1 2 3 4 5; do
+        port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])')
+        {
+            # Workers of a root master would run as nobody, who may not read the build folder.
+            [ "$(id -u)" -eq 0 ] && echo "user root;"
+            sed -e "s|@PREFIX@|$dir|g" -e "s|@ROOT@|$www|g" -e "s|@PORT@|127.0.0.1:$port|g" \
+                -e "s|@CERT@|$ca/server.pem|g" -e "s|@KEY@|$ca/server.key|g" \
+                -e "s|^http {|http {\n$extra|" <<<"$template"
+        } >"$dir/nginx.conf"
+        : >"$dir/error.log"
+        nginx -p "$dir" -c "$dir/nginx.conf" -g 'daemon off;' 2>>"$dir/error.log" &
+        pid=$!
+        for _ in $(seq 50); do
+            curl -s -o /dev/null --cacert "$ca/ca.pem" "https://localhost:$port/" && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$pid" 2>/dev/null; then
+            skh_pids+=($pid)
+            export SKH_NGINX_URL=https://localhost:$port
+            return 0
+        fi
+        wait "$pid" 2>/dev/null
+    done
+    echo "harness: nginx did not start" >&2
+    sed 's/^/  nginx: /' "$dir/error.log" >&2
+    return 1
+}
+
 # ---- End-to-end scripts ----------------------------------------------------------------
 # Usage: skh_e2e_begin WORK_DIR (with build set). Gives the script its own prefix under
 # WORK_DIR, a fresh state folder in $state, and a cleanup on every way out that ends the
