@@ -63,10 +63,11 @@ skh_stop_started() {
 
 # Starts Debian's nginx on a free port with the configuration of the operator's guide,
 # serving WWW_ROOT with the harness's localhost certificate; exports SKH_NGINX_URL.
-# EXTRA_HTTP is added inside the http block (the demo slows downloads down with it).
-# Usage: skh_start_nginx WWW_ROOT NGINX_DIR CA_DIR [EXTRA_HTTP]
+# EXTRA_HTTP is added inside the http block (the demo slows downloads down with it); PORT
+# asks for a fixed port instead of a free one.
+# Usage: skh_start_nginx WWW_ROOT NGINX_DIR CA_DIR [EXTRA_HTTP] [PORT]
 skh_start_nginx() {
-    local www=$1 dir=$2 ca=$3 extra=${4:-} template port pid
+    local www=$1 dir=$2 ca=$3 extra=${4:-} fixed=${5:-} template port pid
     template=$(awk '/<!-- nginx-template/ { found = 1; next }
                    found && /^```nginx/ { inside = 1; next }
                    inside && /^```/ { exit }
@@ -74,8 +75,8 @@ skh_start_nginx() {
     [ -n "$template" ] || { echo "harness: no nginx template in docs/OPERATORS.md" >&2; return 1; }
     mkdir -p "$dir/tmp"
     for _ in 1 2 3 4 5; do
-        port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])')
+        port=${fixed:-$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])')}
         {
             # Workers of a root master would run as nobody, who may not read the build folder.
             [ "$(id -u)" -eq 0 ] && echo "user root;"
@@ -97,6 +98,7 @@ print(s.getsockname()[1])')
             return 0
         fi
         wait "$pid" 2>/dev/null
+        [ -n "$fixed" ] && break
     done
     echo "harness: nginx did not start" >&2
     sed 's/^/  nginx: /' "$dir/error.log" >&2
