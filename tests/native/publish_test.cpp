@@ -47,10 +47,11 @@ protected:
         errors.str("");
         return PublishClient({client.string(), out.string(), version, 2}, report, errors);
     }
-    int Verify() {
-        report.str("");
+    // Expects verify to fail and to name the problem.
+    void ExpectVerifyFinds(const std::string& message) {
         errors.str("");
-        return VerifyTree(out.string(), 2, report, errors);
+        EXPECT_EQ(VerifyTree(out.string(), 2, report, errors), kExitProblems) << message;
+        EXPECT_NE(errors.str().find(message), std::string::npos) << errors.str();
     }
     fs::path Served(const std::string& path) const { return out / "skh-full" / path; }
 
@@ -60,28 +61,10 @@ protected:
 
 }  // namespace
 
+// The digest is libcrypto's; this only guards the algorithm and the hex form the manifest needs.
 TEST(Sha1, KnownAnswers) {
     EXPECT_EQ(Sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
     EXPECT_EQ(Sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
-    EXPECT_EQ(Sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
-              "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
-    EXPECT_EQ(Sha1Hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
-}
-
-TEST(Sha1, PiecesOfAnySizeGiveTheDigestOfTheWhole) {
-    std::string data;
-    for (int i = 0; i < 300; ++i)
-        data.push_back(static_cast<char>(i * 7));
-    for (size_t length : {55u, 56u, 63u, 64u, 65u, 119u, 120u, 128u, 300u}) {
-        std::string whole = Sha1Hex(data.substr(0, length));
-        for (size_t piece : {1u, 3u, 63u, 64u, 100u}) {
-            Sha1State state;
-            Sha1Init(&state);
-            for (size_t at = 0; at < length; at += piece)
-                Sha1Update(&state, data.data() + at, std::min(piece, length - at));
-            EXPECT_EQ(Sha1FinalHex(&state), whole) << length << " bytes in pieces of " << piece;
-        }
-    }
 }
 
 TEST(PublishNames, Utf8BecomesWindows1252OrIsRefused) {
@@ -101,11 +84,9 @@ TEST(PublishNames, Utf8BecomesWindows1252OrIsRefused) {
 }
 
 TEST(PublishNames, PathsTheLauncherCanFetchAndStore) {
-    EXPECT_EQ(PublishedPathProblem("dir one/a b.txt"), "");
-    EXPECT_EQ(PublishedPathProblem("caf\xE9/#notes ~1.txt"), "");
-    EXPECT_EQ(PublishedPathProblem(".hidden/x"), "");
-    EXPECT_EQ(PublishedPathProblem("data/version.txt"), "");
-
+    for (const char* good :
+         {"dir one/a b.txt", "caf\xE9/#notes ~1.txt", ".hidden/x", "data/version.txt"})
+        EXPECT_EQ(PublishedPathProblem(good), "") << PrintableName(good);
     for (const char* bad :
          {"a|b", "a\nb", "a\rb", "a\tb", "#top", "c:x", "a\\b", "a?b", "a*b", "a<b", "d/nul.txt",
           "Version.txt", "manifest.txt", "x/../y", "..", "name.", "dir /x", "/abs", ""}) {
@@ -118,11 +99,9 @@ TEST(PublishNames, PathsTheLauncherCanFetchAndStore) {
 }
 
 TEST(PublishNames, LauncherFilesAtTheTopInAnyCase) {
-    EXPECT_TRUE(IsLauncherOwnFile("SKH2026_Patcher.exe"));
-    EXPECT_TRUE(IsLauncherOwnFile("skh2026_patcher.EXE"));
-    EXPECT_TRUE(IsLauncherOwnFile("SKH2026_Patcher.new.exe"));
-    EXPECT_TRUE(IsLauncherOwnFile("_SKH_update.bat"));
-    EXPECT_TRUE(IsLauncherOwnFile("SKH2026_patch.state"));
+    for (const char* own : {"skh2026_patcher.EXE", "SKH2026_Patcher.new.exe", "_SKH_update.bat",
+                            "SKH2026_patch.state"})
+        EXPECT_TRUE(IsLauncherOwnFile(own)) << own;
     EXPECT_FALSE(IsLauncherOwnFile("bin/SKH2026_Patcher.exe"));
     EXPECT_FALSE(IsLauncherOwnFile("SKH2026.exe"));
     EXPECT_EQ(FoldCaseWindows1252("Caf\xE9/\x9A"), FoldCaseWindows1252("CAF\xC9/\x8A"));
@@ -134,16 +113,11 @@ TEST(PublishNames, ManifestLinesAndVersions) {
     EXPECT_EQ(ManifestLine("big.grf", 52428801, "00ff"), "big.grf|52428801|big\n");
 
     std::string next;
-    ASSERT_TRUE(BumpVersion("1", &next));
-    EXPECT_EQ(next, "2");
     ASSERT_TRUE(BumpVersion("1.0.9", &next));
     EXPECT_EQ(next, "1.0.10");
     ASSERT_TRUE(BumpVersion("v99999999999999999999", &next));
     EXPECT_EQ(next, "v100000000000000000000");
-    EXPECT_FALSE(BumpVersion("beta", &next));
-    EXPECT_FALSE(BumpVersion("", &next));
 
-    EXPECT_EQ(VersionProblem("2026.1"), "");
     EXPECT_EQ(VersionProblem(std::string(127, 'v')), "");
     EXPECT_NE(VersionProblem(std::string(128, 'v')), "");
     EXPECT_NE(VersionProblem(""), "");
@@ -152,66 +126,50 @@ TEST(PublishNames, ManifestLinesAndVersions) {
 }
 
 TEST_F(PublishTree, LauncherReadsEveryEntryAndKeepsThePublishedFiles) {
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"SKH2026.exe", std::string(70000, 'x')}, {"caf\xC3\xA9/r\xC3\xA9sum\xC3\xA9.txt", "hello"},
-        {"dir one/sub/a b.txt", "abc"},           {"data/empty.bin", ""},
-        {"Data2/\xE2\x82\xAC.dat", "euro"},
+    struct File {
+        std::string client, served, content;
     };
-    for (const auto& file : files)
-        WriteBytes(client / file.first, file.second);
+    // In the manifest's byte order.
+    const std::vector<File> files = {
+        {"Data2/\xE2\x82\xAC.dat", "Data2/\x80.dat", "euro"},
+        {"SKH2026.exe", "SKH2026.exe", std::string(70000, 'x')},
+        {"caf\xC3\xA9/r\xC3\xA9sum\xC3\xA9.txt", "caf\xE9/r\xE9sum\xE9.txt", "hello"},
+        {"data/empty.bin", "data/empty.bin", ""},
+        {"dir one/sub/a b.txt", "dir one/sub/a b.txt", "abc"}};
+    for (const File& file : files)
+        WriteBytes(client / file.client, file.content);
     WriteBytes(client / "SKH2026_Patcher.exe", "MZ launcher");
     WriteBytes(client / "SKH2026_patch.state", "old");
 
     ASSERT_EQ(Publish(), kExitOk) << errors.str();
-    std::string manifest = ReadBytes(Served("manifest.txt"));
     EXPECT_EQ(ReadBytes(Served("version.txt")), "1\n");
-    ASSERT_FALSE(manifest.empty());
-    EXPECT_EQ(manifest.back(), '\n');
-    EXPECT_EQ(CountManifestLines(manifest.c_str()), static_cast<int>(files.size()));
     EXPECT_FALSE(fs::exists(Served("SKH2026_Patcher.exe")));
     EXPECT_FALSE(fs::exists(Served("SKH2026_patch.state")));
     EXPECT_NE(report.str().find("SKH2026_Patcher.exe"), std::string::npos);
+    std::string manifest = ReadBytes(Served("manifest.txt"));
+    ASSERT_FALSE(manifest.empty());
+    EXPECT_EQ(manifest.back(), '\n');
+    EXPECT_EQ(CountManifestLines(manifest.c_str()), 5);
 
-    std::vector<std::string> order;
     char* cursor = &manifest[0];
-    while (char* line = NextManifestLine(&cursor)) {
+    for (const File& file : files) {
+        SCOPED_TRACE(PrintableName(file.served));
+        char* line = NextManifestLine(&cursor);
         ManifestEntry entry;
-        ASSERT_TRUE(ParseManifestEntry(line, &entry)) << line;
-        order.push_back(entry.path);
+        ASSERT_TRUE(line != nullptr && ParseManifestEntry(line, &entry));
+        EXPECT_EQ(std::string(entry.path), file.served);
         EXPECT_FALSE(IsRefusedPath(entry.path));
-        std::string client_name;
-        for (const auto& file : files) {
-            std::string published;
-            Utf8ToWindows1252(file.first, &published);
-            if (published == entry.path)
-                client_name = file.first;
-        }
-        ASSERT_FALSE(client_name.empty()) << PrintableName(entry.path);
-        const std::string content = ReadBytes(client / client_name);
-        const long long size = static_cast<long long>(content.size());
-        // The served copy lies under the manifest's own bytes, where a web server decoding
-        // the launcher's %XX request looks for it.
-        EXPECT_EQ(ReadBytes(Served(entry.path)), content);
-        EXPECT_EQ(entry.digest, Sha1Hex(content));
-
-        // A game folder holding the client's file: kept after a version change.
-        EntryAction action = DecideEntry(true, false, size, entry.size, entry.digest, true);
-        ASSERT_EQ(action, EntryAction::Hash);
-        EXPECT_EQ(DecideAfterHash(true, Sha1Hex(content).c_str(), entry.digest), EntryAction::Keep);
-        // One wrong byte at the same size is found, and a missing file is fetched.
-        if (!content.empty()) {
-            std::string changed = content;
-            changed[0] ^= 1;
-            EXPECT_EQ(DecideAfterHash(true, Sha1Hex(changed).c_str(), entry.digest),
-                      EntryAction::Download);
-        }
-        EXPECT_EQ(DecideEntry(false, false, 0, entry.size, entry.digest, false),
-                  EntryAction::Download);
+        // Served under the manifest's own bytes, where a web server decoding the launcher's
+        // %XX request looks for it.
+        EXPECT_EQ(ReadBytes(Served(entry.path)), file.content);
+        // A game folder holding the client's file keeps it after a version change.
+        const long long size = static_cast<long long>(file.content.size());
+        ASSERT_EQ(DecideEntry(true, false, size, entry.size, entry.digest, true),
+                  EntryAction::Hash);
+        EXPECT_EQ(DecideAfterHash(true, Sha1Hex(file.content).c_str(), entry.digest),
+                  EntryAction::Keep);
     }
-    EXPECT_EQ(order,
-              (std::vector<std::string>{"Data2/\x80.dat", "SKH2026.exe", "caf\xE9/r\xE9sum\xE9.txt",
-                                        "data/empty.bin", "dir one/sub/a b.txt"}));
-    EXPECT_EQ(Verify(), kExitOk) << errors.str();
+    EXPECT_EQ(NextManifestLine(&cursor), nullptr);
 }
 
 TEST_F(PublishTree, RefusedNamesAreNamedAndNothingIsPublished) {
@@ -219,30 +177,25 @@ TEST_F(PublishTree, RefusedNamesAreNamedAndNothingIsPublished) {
     ASSERT_EQ(Publish("v1"), kExitOk);
     const std::string servedManifest = ReadBytes(Served("manifest.txt"));
 
-    const std::vector<std::string> refused = {
-        "bad|bar.txt",  "dir/bad:colon.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt",
-        "#comment.txt", "trailing.",         "d/" + std::string(240, 'L'),
-    };
-    for (const std::string& name : refused) {
+    // One name from each kind of check: a path rule, UTF-8, the length.
+    for (const std::string& name :
+         {std::string("dir/bad|bar.txt"), std::string("\xE6\x97\xA5\xE6\x9C\xAC.txt"),
+          "d/" + std::string(240, 'L')}) {
         fs::remove_all(client);
         WriteBytes(client / "good.txt", "changed");
         WriteBytes(client / name, "x");
         EXPECT_EQ(Publish("v2"), kExitProblems) << name;
         EXPECT_NE(errors.str().find(PrintableName(name)), std::string::npos) << errors.str();
-        // The served tree is still the old one, and no staging folder is left behind.
+        // The old tree stays served, and no staging folder is left behind.
         EXPECT_EQ(ReadBytes(Served("manifest.txt")), servedManifest);
         EXPECT_EQ(ReadBytes(Served("version.txt")), "v1\n");
         EXPECT_FALSE(fs::exists(out / ".skh-full.new"));
     }
 }
 
-TEST_F(PublishTree, AnEmptyClientIsNotPublished) {
+TEST_F(PublishTree, EmptyClientsAndNamesThatDifferOnlyInCaseAreNotPublished) {
     fs::create_directories(client / "empty folder");
     EXPECT_EQ(Publish(), kExitUsage);
-    EXPECT_FALSE(fs::exists(out / "skh-full"));
-}
-
-TEST_F(PublishTree, NamesThatDifferOnlyInCaseAreRefused) {
     WriteBytes(client / "Data/a.txt", "1");
     WriteBytes(client / "data/b.txt", "2");
     EXPECT_EQ(Publish(), kExitProblems);
@@ -257,17 +210,12 @@ TEST_F(PublishTree, NamesThatDifferOnlyInCaseAreRefused) {
 TEST_F(PublishTree, VersionsBumpAndAChangedClientNeedsANewOne) {
     WriteBytes(client / "a.txt", "one");
     ASSERT_EQ(Publish(), kExitOk);
-    EXPECT_EQ(ReadBytes(Served("version.txt")), "1\n");
     ASSERT_EQ(Publish(), kExitOk);
     EXPECT_EQ(ReadBytes(Served("version.txt")), "2\n");
-    ASSERT_EQ(Publish("2026.07"), kExitOk);
-    ASSERT_EQ(Publish(), kExitOk);
-    EXPECT_EQ(ReadBytes(Served("version.txt")), "2026.08\n");
-
     // Republishing the same files under the same version is harmless; other files are not.
-    EXPECT_EQ(Publish("2026.08"), kExitOk);
+    EXPECT_EQ(Publish("2"), kExitOk);
     WriteBytes(client / "a.txt", "two");
-    EXPECT_EQ(Publish("2026.08"), kExitUsage);
+    EXPECT_EQ(Publish("2"), kExitUsage);
     EXPECT_EQ(ReadBytes(Served("a.txt")), "one");
 
     // A file gone from the client is gone from the served tree.
@@ -276,7 +224,6 @@ TEST_F(PublishTree, VersionsBumpAndAChangedClientNeedsANewOne) {
     fs::remove(client / "b.txt");
     ASSERT_EQ(Publish(), kExitOk);
     EXPECT_FALSE(fs::exists(Served("b.txt")));
-    EXPECT_EQ(Verify(), kExitOk) << errors.str();
 
     ASSERT_EQ(Publish("beta"), kExitOk);
     EXPECT_EQ(Publish(), kExitUsage);
@@ -285,35 +232,26 @@ TEST_F(PublishTree, VersionsBumpAndAChangedClientNeedsANewOne) {
 }
 
 TEST_F(PublishTree, VerifyFindsChangedMissingResizedAndUnlistedFiles) {
-    WriteBytes(client / "keep.txt", "unchanged");
     WriteBytes(client / "flip.txt", "abcdef");
     WriteBytes(client / "gone/file.txt", "here");
     WriteBytes(client / "grow.txt", "123");
     ASSERT_EQ(Publish(), kExitOk);
-    ASSERT_EQ(Verify(), kExitOk) << errors.str();
+    ASSERT_EQ(VerifyTree(out.string(), 2, report, errors), kExitOk) << errors.str();
 
     WriteBytes(Served("flip.txt"), "abcdeF");
-    EXPECT_EQ(Verify(), kExitProblems);
-    EXPECT_NE(errors.str().find("\"flip.txt\": SHA-1"), std::string::npos) << errors.str();
+    ExpectVerifyFinds("\"flip.txt\": SHA-1");
     WriteBytes(Served("flip.txt"), "abcdef");
-
     fs::remove(Served("gone/file.txt"));
-    EXPECT_EQ(Verify(), kExitProblems);
-    EXPECT_NE(errors.str().find("\"gone/file.txt\": listed, but missing"), std::string::npos);
+    ExpectVerifyFinds("\"gone/file.txt\": listed, but missing");
     WriteBytes(Served("gone/file.txt"), "here");
-
     WriteBytes(Served("grow.txt"), "1234");
-    EXPECT_EQ(Verify(), kExitProblems);
-    EXPECT_NE(errors.str().find("\"grow.txt\": size is 4 bytes, the manifest says 3"),
-              std::string::npos);
+    ExpectVerifyFinds("\"grow.txt\": size is 4 bytes, the manifest says 3");
     WriteBytes(Served("grow.txt"), "123");
-
     WriteBytes(Served("extra.txt"), "?");
-    EXPECT_EQ(Verify(), kExitProblems);
-    EXPECT_NE(errors.str().find("\"extra.txt\": not listed"), std::string::npos);
+    ExpectVerifyFinds("\"extra.txt\": not listed");
     fs::remove(Served("extra.txt"));
 
-    EXPECT_EQ(Verify(), kExitOk) << errors.str();
+    EXPECT_EQ(VerifyTree(out.string(), 2, report, errors), kExitOk) << errors.str();
     fs::remove(Served("version.txt"));
-    EXPECT_EQ(Verify(), kExitProblems);
+    ExpectVerifyFinds("version.txt");
 }
