@@ -9,94 +9,67 @@
 
 namespace {
 
-std::string GameDirOf(const char* modulePath, size_t size = 260) {
+std::string GameDirOf(const std::string& modulePath, size_t size = 260) {
     char out[260];
     memset(out, 'x', sizeof(out));
-    GameDirFromModulePath(modulePath, out, size);
+    GameDirFromModulePath(modulePath.c_str(), out, size);
     return out;
 }
 
-TEST(GameDirTest, KeepsTheFolderWithItsTrailingBackslash) {
-    EXPECT_EQ(GameDirOf("C:\\Games\\Client\\SKH2026_Patcher.exe"), "C:\\Games\\Client\\");
-    EXPECT_EQ(GameDirOf("C:\\SKH2026_Patcher.exe"), "C:\\");
-    // Forward slashes are not folder separators here: only the last backslash counts.
-    EXPECT_EQ(GameDirOf("C:\\Games/Client/SKH2026_Patcher.exe"), "C:\\");
+TEST(GameDirTest, KeepsTheFolderUpToTheLastBackslashCutToTheBuffer) {
+    const std::string longPath = "C:\\" + std::string(300, 'a') + "\\SKH2026_Patcher.exe";
+    struct Case {
+        std::string path;
+        size_t size;
+        std::string expected;
+    } cases[] = {
+        {"C:\\Games\\Client\\SKH2026_Patcher.exe", 260, "C:\\Games\\Client\\"},
+        {"C:\\SKH2026_Patcher.exe", 260, "C:\\"},
+        // Forward slashes are not folder separators here.
+        {"C:\\Games/Client/SKH2026_Patcher.exe", 260, "C:\\"},
+        {"SKH2026_Patcher.exe", 260, ".\\"},
+        {"", 260, ".\\"},
+        {longPath, 260, longPath.substr(0, 259)},
+        {"C:\\Games\\x.exe", 5, "C:\\G"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(GameDirOf(c.path, c.size), c.expected) << c.path.substr(0, 40);
 }
 
-TEST(GameDirTest, PathWithoutBackslashMeansCurrentFolder) {
-    EXPECT_EQ(GameDirOf("SKH2026_Patcher.exe"), ".\\");
-    EXPECT_EQ(GameDirOf(""), ".\\");
-}
-
-TEST(GameDirTest, LongFolderIsCutAndTerminated) {
-    std::string longPath = "C:\\" + std::string(300, 'a') + "\\SKH2026_Patcher.exe";
-    std::string dir = GameDirOf(longPath.c_str());
-    EXPECT_EQ(dir.size(), 259u);
-    EXPECT_EQ(dir, longPath.substr(0, 259));
-    EXPECT_EQ(GameDirOf("C:\\Games\\x.exe", 5), "C:\\G");
-}
-
-TEST(PlacementTest, CentresOnTheScreen) {
-    WindowOrigin fullHd = CentredWindowOrigin(1920, 1080);
-    EXPECT_EQ(fullHd.left, 550);
-    EXPECT_EQ(fullHd.top, 280);
-    WindowOrigin xga = CentredWindowOrigin(1024, 768);
-    EXPECT_EQ(xga.left, 102);
-    EXPECT_EQ(xga.top, 124);
-}
-
-TEST(PlacementTest, SmallScreenOverhangsWithoutClamping) {
-    WindowOrigin svga = CentredWindowOrigin(800, 600);
-    EXPECT_EQ(svga.left, -10);
-    EXPECT_EQ(svga.top, 40);
+TEST(PlacementTest, CentresOnTheScreenAndOverhangsSmallOnesWithoutClamping) {
     // Odd differences truncate toward zero, also when negative.
-    WindowOrigin odd = CentredWindowOrigin(817, 521);
-    EXPECT_EQ(odd.left, -1);
-    EXPECT_EQ(odd.top, 0);
-}
-
-TEST(DragBandTest, TitleBandEndsShortOfTheCaptionButtons) {
-    EXPECT_TRUE(IsDragPoint(711, 10));
-    EXPECT_FALSE(IsDragPoint(712, 10));
-    EXPECT_TRUE(IsDragPoint(0, 0));
-    EXPECT_TRUE(IsDragPoint(711, 57));
-    EXPECT_FALSE(IsDragPoint(712, 57));
-}
-
-TEST(DragBandTest, UpperSideBandReachesFurtherRight) {
-    EXPECT_TRUE(IsDragPoint(731, 100));
-    EXPECT_FALSE(IsDragPoint(732, 100));
-    EXPECT_TRUE(IsDragPoint(731, 58));
-    EXPECT_TRUE(IsDragPoint(100, 145));
-    EXPECT_FALSE(IsDragPoint(100, 146));
-}
-
-TEST(DragBandTest, RestOfWindowNeverDragsThroughHitTest) {
-    EXPECT_FALSE(IsDragPoint(0, 146));
-    EXPECT_FALSE(IsDragPoint(300, 300));
-    EXPECT_FALSE(IsDragPoint(819, 519));
-}
-
-TEST(ButtonTableTest, ButtonsStayInsideTheWindowAndOutsideTheDragBands) {
-    for (const ButtonPlacement& button : kButtonPlacements) {
-        SCOPED_TRACE(button.id);
-        EXPECT_TRUE(IsLauncherButton(button.id));
-        EXPECT_GE(button.left, 0);
-        EXPECT_GE(button.top, 0);
-        EXPECT_LE(button.left + button.width, kWindowWidth);
-        EXPECT_LE(button.top + button.height, kWindowHeight);
-        // A drag band under a button would not steal its clicks, but it would mean the
-        // bands and the buttons were moved apart from each other.
-        for (int y = button.top; y < button.top + button.height; ++y) {
-            EXPECT_FALSE(IsDragPoint(button.left, y)) << "at y " << y;
-        }
+    const int cases[][4] = {
+        {1920, 1080, 550, 280}, {1024, 768, 102, 124}, {800, 600, -10, 40}, {817, 521, -1, 0}};
+    for (const auto& c : cases) {
+        WindowOrigin origin = CentredWindowOrigin(c[0], c[1]);
+        EXPECT_EQ(origin.left, c[2]) << c[0] << "x" << c[1];
+        EXPECT_EQ(origin.top, c[3]) << c[0] << "x" << c[1];
     }
 }
 
-TEST(ButtonTableTest, EveryIdentifierOnceAndButtonsDoNotOverlap) {
+TEST(DragBandTest, TitleBandStopsShortOfTheCaptionButtonsUpperSideBandReachesFurther) {
+    const int cases[][3] = {// x, y, drags
+                            {0, 0, 1},     {711, 10, 1},  {712, 10, 0},  {711, 57, 1},
+                            {712, 57, 0},  {731, 58, 1},  {731, 100, 1}, {732, 100, 0},
+                            {100, 145, 1}, {100, 146, 0}, {0, 146, 0},   {300, 300, 0},
+                            {819, 519, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(IsDragPoint(c[0], c[1]), c[2] == 1) << "(" << c[0] << "," << c[1] << ")";
+}
+
+TEST(ButtonTableTest, ButtonsInsideTheWindowOutsideTheDragBandsAndApart) {
     for (int i = 0; i < kButtonCount; ++i) {
+        const ButtonPlacement& a = kButtonPlacements[i];
+        SCOPED_TRACE(a.id);
+        EXPECT_TRUE(IsLauncherButton(a.id));
+        EXPECT_GE(a.left, 0);
+        EXPECT_GE(a.top, 0);
+        EXPECT_LE(a.left + a.width, kWindowWidth);
+        EXPECT_LE(a.top + a.height, kWindowHeight);
+        // A band under a button would mean the bands and the buttons were moved apart.
+        for (int y = a.top; y < a.top + a.height; ++y)
+            EXPECT_FALSE(IsDragPoint(a.left, y)) << "at y " << y;
         for (int j = i + 1; j < kButtonCount; ++j) {
-            const ButtonPlacement& a = kButtonPlacements[i];
             const ButtonPlacement& b = kButtonPlacements[j];
             EXPECT_NE(a.id, b.id);
             bool apart = a.left + a.width <= b.left || b.left + b.width <= a.left ||
@@ -105,13 +78,8 @@ TEST(ButtonTableTest, EveryIdentifierOnceAndButtonsDoNotOverlap) {
         }
     }
     EXPECT_EQ(kButtonPlacements[kButtonCount - 1].id, IDC_PLAY);
-}
-
-TEST(ButtonTableTest, OnlyTheNineIdentifiersAreButtons) {
-    EXPECT_FALSE(IsLauncherButton(1000));
-    EXPECT_TRUE(IsLauncherButton(1001));
-    EXPECT_TRUE(IsLauncherButton(1009));
-    EXPECT_FALSE(IsLauncherButton(1010));
+    for (int id = 995; id < 1015; ++id)
+        EXPECT_EQ(IsLauncherButton(id), id >= 1001 && id <= 1009) << "id " << id;
 }
 
 }  // namespace
