@@ -2,8 +2,7 @@
 // commands of the buttons, whatever notification code they carry.
 #include <gtest/gtest.h>
 
-#include <string.h>
-
+#include <array>
 #include <string>
 
 #include "app/launcher_state.h"
@@ -14,10 +13,19 @@ namespace {
 
 constexpr COLORREF kUntouched = RGB(1, 2, 3);
 
+std::string StubProgramPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string folder(path);
+    return folder.substr(0, folder.rfind('\\') + 1) + "started_program_stub.exe";
+}
+
 // A window of the launcher's procedure with a play button, set up as WinMain leaves them.
-struct ShellWindow {
-    HWND window = nullptr;
-    ShellWindow() {
+class WindowProcTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gameDir = MakeGameDir("window_proc");
+        ResetLauncherForRun(gameDir, DeadServerUrl());
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = MainWndProc;
         windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -32,66 +40,35 @@ struct ShellWindow {
         ShowWindow(window, SW_SHOWNOACTIVATE);
         ValidateRect(window, nullptr);
         ValidateRect(gState.playButton, nullptr);
-    }
-    ~ShellWindow() { DestroyWindow(window); }
-};
-
-std::string StubProgramPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder(path);
-    return folder.substr(0, folder.rfind('\\') + 1) + "started_program_stub.exe";
-}
-
-bool WaitForFile(const std::string& path) {
-    for (int waited = 0; waited < 20000; waited += 50) {
-        if (FileExists(path) && !ReadFileBytes(path).empty())
-            return true;
-        Sleep(50);
-    }
-    return false;
-}
-
-// Sends WM_COMMAND with the button's identifier in the low word and a notification code.
-void Press(HWND window, int id, WORD notification) {
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, notification),
-                 reinterpret_cast<LPARAM>(gState.playButton));
-}
-
-class WindowProcTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        gameDir = MakeGameDir("window_proc");
-        ResetLauncherForRun(gameDir, DeadServerUrl());
-        shell = new ShellWindow();
         DrainPostedMessages(WM_QUIT);
     }
     void TearDown() override {
-        delete shell;
+        DestroyWindow(window);
         DrainPostedMessages(WM_QUIT);
     }
+    // WM_COMMAND with the button's identifier in the low word and a notification code.
+    void Press(int id, WORD notification) {
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, notification),
+                     reinterpret_cast<LPARAM>(gState.playButton));
+    }
     std::string gameDir;
-    ShellWindow* shell = nullptr;
+    HWND window = nullptr;
 };
 
-TEST_F(WindowProcTest, NewsReadyInvalidatesOnlyTheNewsArea) {
-    SendMessageA(shell->window, WM_NEWS_READY, 0, 0);
+TEST_F(WindowProcTest, WorkerMessagesInvalidateTheNewsAreaOrTheWholePlayButton) {
     RECT update;
-    ASSERT_TRUE(GetUpdateRect(shell->window, &update, FALSE));
-    EXPECT_EQ(update.left, newsArea.left);
-    EXPECT_EQ(update.top, newsArea.top);
-    EXPECT_EQ(update.right, newsArea.right);
-    EXPECT_EQ(update.bottom, newsArea.bottom);
+    SendMessageA(window, WM_NEWS_READY, 0, 0);
+    ASSERT_TRUE(GetUpdateRect(window, &update, FALSE));
+    EXPECT_EQ((std::array<LONG, 4>{update.left, update.top, update.right, update.bottom}),
+              (std::array<LONG, 4>{newsArea.left, newsArea.top, newsArea.right, newsArea.bottom}));
     EXPECT_FALSE(GetUpdateRect(gState.playButton, nullptr, FALSE));
-}
 
-TEST_F(WindowProcTest, PatchFinishedInvalidatesTheWholePlayButton) {
-    SendMessageA(shell->window, WM_PATCH_FINISHED, 0, 0);
-    RECT update;
+    ValidateRect(window, nullptr);
+    SendMessageA(window, WM_PATCH_FINISHED, 0, 0);
     ASSERT_TRUE(GetUpdateRect(gState.playButton, &update, FALSE));
     EXPECT_EQ(update.right - update.left, 180);
     EXPECT_EQ(update.bottom - update.top, 62);
-    EXPECT_FALSE(GetUpdateRect(shell->window, nullptr, FALSE));
+    EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));
 }
 
 TEST_F(WindowProcTest, EraseAndUnknownOwnerDrawRequestsDrawNothingAndAnswerOne) {
@@ -105,26 +82,18 @@ TEST_F(WindowProcTest, EraseAndUnknownOwnerDrawRequestsDrawNothingAndAnswerOne) 
     FillRect(memory, &all, fill);
     DeleteObject(fill);
 
-    EXPECT_EQ(SendMessageA(shell->window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0), 1);
-    DRAWITEMSTRUCT item = {};
-    item.CtlType = ODT_BUTTON;
-    item.CtlID = 1010;
-    item.itemAction = ODA_DRAWENTIRE;
-    item.hwndItem = gState.playButton;
-    item.hDC = memory;
-    item.rcItem = {0, 0, 180, 62};
-    EXPECT_EQ(SendMessageA(shell->window, WM_DRAWITEM, 1010, reinterpret_cast<LPARAM>(&item)), 1);
+    EXPECT_EQ(SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0), 1);
+    DRAWITEMSTRUCT item = {ODT_BUTTON,      1010, 0, ODA_DRAWENTIRE, 0, gState.playButton, memory,
+                           {0, 0, 180, 62}, 0};
+    EXPECT_EQ(SendMessageA(window, WM_DRAWITEM, 1010, reinterpret_cast<LPARAM>(&item)), 1);
     int changed = 0;
-    for (int y = 0; y < 80; y += 4) {
-        for (int x = 0; x < 200; x += 4)
-            changed += GetPixel(memory, x, y) != kUntouched;
-    }
+    for (int i = 0; i < 200 * 80; i += 4)
+        changed += GetPixel(memory, i % 200, i / 200) != kUntouched;
     EXPECT_EQ(changed, 0);
 
     // The same request for the play button does reach the face painter.
     item.CtlID = IDC_PLAY;
-    EXPECT_EQ(SendMessageA(shell->window, WM_DRAWITEM, IDC_PLAY, reinterpret_cast<LPARAM>(&item)),
-              1);
+    EXPECT_EQ(SendMessageA(window, WM_DRAWITEM, IDC_PLAY, reinterpret_cast<LPARAM>(&item)), 1);
     EXPECT_NE(GetPixel(memory, 90, 31), kUntouched);
 
     SelectObject(memory, previous);
@@ -133,33 +102,32 @@ TEST_F(WindowProcTest, EraseAndUnknownOwnerDrawRequestsDrawNothingAndAnswerOne) 
 }
 
 TEST_F(WindowProcTest, PlayIsIgnoredWhilePatchingThenStartsTheGameAndQuits) {
+    const std::string marker = gameDir + "SKH2026.exe.started";
     ASSERT_TRUE(CopyFileA(StubProgramPath().c_str(), (gameDir + "SKH2026.exe").c_str(), FALSE));
-    Press(shell->window, IDC_PLAY, BN_CLICKED);
+    Press(IDC_PLAY, BN_CLICKED);
     Sleep(500);
-    EXPECT_FALSE(FileExists(gameDir + "SKH2026.exe.started"));
+    EXPECT_FALSE(FileExists(marker));
     EXPECT_EQ(DrainPostedMessages(WM_QUIT), 0);
 
     gState.patchFinished.store(1);
-    Press(shell->window, IDC_PLAY, BN_DOUBLECLICKED);
+    Press(IDC_PLAY, BN_DOUBLECLICKED);
     EXPECT_EQ(DrainPostedMessages(WM_QUIT), 1);
-    ASSERT_TRUE(WaitForFile(gameDir + "SKH2026.exe.started"));
-    std::string folder = gameDir.substr(0, gameDir.size() - 1);
-    EXPECT_EQ(ReadFileBytes(gameDir + "SKH2026.exe.started").substr(0, 4 + folder.size() + 1),
-              "cwd=" + folder + "\n");
+    // The folder it starts in is checked end to end; here only that it starts.
+    for (int waited = 0; waited < 20000 && ReadFileBytes(marker).empty(); waited += 50)
+        Sleep(50);
+    EXPECT_FALSE(ReadFileBytes(marker).empty());
 }
 
-TEST_F(WindowProcTest, MinimiseAndCloseWithAnyNotificationCode) {
-    Press(shell->window, IDC_MINIMIZE, BN_DOUBLECLICKED);
-    EXPECT_TRUE(IsIconic(shell->window));
-    Press(shell->window, IDC_CLOSE, 0x1234);
-    EXPECT_EQ(DrainPostedMessages(WM_QUIT), 1);
-}
-
-TEST_F(WindowProcTest, UnknownCommandDoesNothing) {
-    Press(shell->window, 1010, BN_CLICKED);
-    Press(shell->window, 0, BN_CLICKED);
+TEST_F(WindowProcTest, CommandsActOnAnyNotificationCodeAndUnknownOnesDoNothing) {
+    Press(1010, BN_CLICKED);
+    Press(0, BN_CLICKED);
     EXPECT_EQ(DrainPostedMessages(WM_QUIT), 0);
-    EXPECT_FALSE(IsIconic(shell->window));
+    EXPECT_FALSE(IsIconic(window));
+
+    Press(IDC_MINIMIZE, BN_DOUBLECLICKED);
+    EXPECT_TRUE(IsIconic(window));
+    Press(IDC_CLOSE, 0x1234);
+    EXPECT_EQ(DrainPostedMessages(WM_QUIT), 1);
 }
 
 }  // namespace
