@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
-# Screenshots of the real launcher (SKH2026_Patcher_test.exe, copied into a game folder) under
-# Wine on a 1024x768 Xvfb screen against the local patch server, in the states a player sees:
-#   starting.png      news loading, empty bar (the share's files held by the server)
-#   patching.png      about half-way, five news items (one game file trickling in)
-#   finished.png      the ready play button, full bar
-#   side_pressed.png  the website button held down with the mouse
-#   welcome.png       no news on the server: the welcome lines
-# Saved under $SKH_BUILD_DIR/screenshots/. Each state is also checked at pixels that GDI fixes
-# exactly (panels, bar, separators), never at text.
+# Screenshots of the real launcher (SKH2026_Patcher_test.exe copied into a game folder) under
+# Wine on a 1024x768 Xvfb screen against the local patch server: starting, patching (half-way,
+# five news items), finished, side_pressed (website button held) and welcome (no news), saved
+# under $SKH_BUILD_DIR/screenshots/ and checked at pixels GDI fixes exactly, never at text.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
@@ -25,7 +20,7 @@ origin_y=124
 requested() { grep -q -P "^GET\t$1\t" "$state/requests.log" 2>/dev/null; }
 launcher_gone() { ! kill -0 "$launcher_pid" 2>/dev/null; }
 
-# Colour arithmetic of the painter: row k of an h-row gradient, truncated toward zero.
+# Row k of an h-row gradient from r,g,b to r,g,b, truncated toward zero as the painter does.
 gradient_row() {
     local k=$1 h=$2
     echo "$(($3 + k * ($6 - $3) / h)),$(($4 + k * ($7 - $4) / h)),$(($5 + k * ($8 - $5) / h))"
@@ -35,33 +30,25 @@ readonly track_inside=$(gradient_row 3 7 30 36 54 22 27 42)
 readonly track_border=56,66,96
 readonly fill_middle=$(gradient_row 2 5 252 214 120 224 170 66)
 readonly pill_border=120,96,44
-readonly separator=40,48,72
 readonly play_waiting=$(gradient_row 31 62 64 70 88 46 52 68)
 readonly play_ready=$(gradient_row 31 62 255 214 110 222 168 64)
-readonly side_pressed=$(gradient_row 31 62 38 44 66 28 33 52)
 
-# The launcher's client area as a PNG: shot NAME
-shot() {
-    import -window root -crop 820x520+$origin_x+$origin_y +repage "$shots/$1.png"
-}
-# pixel NAME X Y: "r,g,b" of a client pixel in a saved shot.
-pixel() {
-    convert "$shots/$1.png" -format "%[pixel:p{$2,$3}]" info: |
+# "r,g,b" of pixel (X, Y) of an image: rgb IMAGE X Y [import options]
+rgb() {
+    convert "$1" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null |
         sed 's/^srgba\?(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/'
 }
-# expect NAME X Y R,G,B WHAT
-expect() {
-    local got
-    got=$(pixel "$1" "$2" "$3")
-    if [ "$got" == "$4" ]; then pass "$1: $5"; else fail "$1: $5 at ($2,$3): expected $4, got $got"; fi
+# The launcher's client area as a PNG, once the last paint has settled: shot NAME
+shot() {
+    sleep 1
+    import -window root -crop 820x520+$origin_x+$origin_y +repage "$shots/$1.png"
 }
-# Client pixel read straight off the screen, for waiting on a state.
+# expect NAME X Y R,G,B WHAT
+expect() { check "$1: $5 at ($2,$3)" "$4" "$(rgb "$shots/$1.png" "$2" "$3")"; }
+# A client pixel read straight off the screen, for waiting on a state.
 screen_pixel_is() {
-    local got
-    got=$(import -window root -crop 1x1+$((origin_x + $1))+$((origin_y + $2)) +repage \
-        -format "%[pixel:p{0,0}]" info: 2>/dev/null |
-        sed 's/^srgba\?(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/')
-    [ "$got" == "$3" ]
+    import -window root -crop 1x1+$((origin_x + $1))+$((origin_y + $2)) +repage "$state/px.png"
+    [ "$(rgb "$state/px.png" 0 0)" == "$3" ]
 }
 
 start_launcher() {
@@ -80,7 +67,6 @@ close_launcher() {
     launcher_pid=
     wineserver -w 2>/dev/null
 }
-
 serve() {
     mkdir -p "$(dirname "$state/www/$1")"
     printf "$2" >"$state/www/$1"
@@ -90,7 +76,7 @@ skh_start_server "$state" "$build/harness/ca" || exit 1
 skh_start_xvfb "$state" 1024x768x24 || exit 1
 
 rm -rf "$game"
-mkdir -p "$game/data"
+mkdir -p "$game/data" "$state/www/skh-full/data"
 cp "$build/SKH2026_Patcher_test.exe" "$game/SKH2026_Patcher.exe"
 serve skh-share/patcher_version.txt '4\n'
 serve skh-full/version.txt '7\n'
@@ -103,7 +89,6 @@ PROMO|Paket Starter gratis|Klaim di NPC Kafra & dapatkan potion serta tiket tele
 '
 # Ten game files; the fifth is missing, so a run downloads it at the half-way mark.
 manifest=
-mkdir -p "$state/www/skh-full/data"
 for i in 01 02 03 04 05 06 07 08 09 10; do
     head -c 20000 /dev/urandom >"$state/www/skh-full/data/pack$i.grf"
     [ "$i" != 05 ] && cp "$state/www/skh-full/data/pack$i.grf" "$game/data/"
@@ -111,74 +96,61 @@ for i in 01 02 03 04 05 06 07 08 09 10; do
 done
 serve skh-full/manifest.txt "$manifest"
 
-# ---- Starting: the share's files are held, so nothing has moved yet ----------------------
+# Starting: the share's files are held, so nothing has moved yet.
 printf '%s\n' "/skh-share/patcher_version.txt stall 40" "/skh-share/news.txt stall 40" \
     >"$state/faults.txt"
 start_launcher
-wait_until 20 requested /skh-share/news.txt || fail "news.txt was never requested"
-wait_until 20 requested /skh-share/patcher_version.txt || fail "patcher_version.txt not requested"
-sleep 1
+for f in news.txt patcher_version.txt; do
+    wait_until 20 requested /skh-share/$f || fail "$f was never requested"
+done
 shot starting
-expect starting 300 483 "$track_inside" "empty progress track"
-expect starting 31 483 "$track_inside" "no fill at the track's start"
+expect starting 31 483 "$track_inside" "empty progress track"
 expect starting 542 443 "$play_waiting" "play button waiting"
 expect starting 470 236 "$(panel_row 236)" "no news rows"
 expect starting 79 282 "$(panel_row 282)" "no tag pills"
 close_launcher
 
-# ---- Patching: pack05.grf trickles in, the run stands at 50 % ----------------------------
+# Patching: pack05.grf trickles in, the run stands at 50 %.
 printf '%s\n' "/skh-full/data/pack05.grf trickle 1" >"$state/faults.txt"
 start_launcher
 wait_until 30 requested /skh-full/data/pack05.grf || fail "pack05.grf was never requested"
 wait_until 10 screen_pixel_is 79 362 "$pill_border" || fail "the five news rows never showed"
-sleep 1
 shot patching
 expect patching 367 483 "$fill_middle" "fill ends at 50 % (337 px)"
 expect patching 368 483 "$track_inside" "track after the fill"
-for top in 202 242 282 322 362; do
-    expect patching 79 $top "$pill_border" "tag pill at row $top"
-done
-for y in 236 276 316 356; do
-    expect patching 470 $y "$separator" "separator at $y"
-done
+for top in 202 242 282 322 362; do expect patching 79 $top "$pill_border" "tag pill"; done
+for y in 236 276 316 356; do expect patching 470 $y 40,48,72 "separator"; done
 expect patching 470 396 "$(panel_row 396)" "no separator under the fifth row"
 expect patching 542 443 "$play_waiting" "play button still waiting"
 close_launcher
 
-# ---- Finished, then a side button held down ----------------------------------------------
+# Finished, then a side button held down.
 rm -f "$state/faults.txt"
 start_launcher
 wait_until 30 screen_pixel_is 542 443 "$play_ready" || fail "the play button never became ready"
-sleep 1
 shot finished
 expect finished 542 443 "$play_ready" "golden play button"
 expect finished 704 483 "$fill_middle" "full bar"
 expect finished 705 483 "$track_border" "fill stops inside the track's border"
 expect finished 79 362 "$pill_border" "five news rows"
-
 xdotool mousemove $((origin_x + 777)) $((origin_y + 109)) mousedown 1
-sleep 0.8
 shot side_pressed
 # Let go off the button, so that no browser is started.
 xdotool mousemove $((origin_x + 400)) $((origin_y + 30)) sleep 0.3 mouseup 1
 expect side_pressed 777 78 "$pill_border" "pressed panel's gold border"
-expect side_pressed 748 109 "$side_pressed" "pressed panel's gradient"
+expect side_pressed 748 109 "$(gradient_row 31 62 38 44 66 28 33 52)" "pressed panel's gradient"
 close_launcher
 
-# ---- Welcome: the server has no news -----------------------------------------------------
+# Welcome: the server has no news.
 rm -f "$state/www/skh-share/news.txt"
 start_launcher
 wait_until 30 screen_pixel_is 542 443 "$play_ready" || fail "the play button never became ready"
 wait_until 20 requested /skh-share/news.txt || fail "news.txt was never requested"
-sleep 1
 shot welcome
 expect welcome 79 282 "$(panel_row 282)" "no tag pills"
 expect welcome 470 300 "$(panel_row 300)" "no rows under the welcome lines"
 expect welcome 542 443 "$play_ready" "golden play button"
 close_launcher
 
-if [ $failures -ne 0 ]; then
-    echo "$failures check(s) failed; screenshots in $shots" >&2
-    exit 1
-fi
+[ $failures -eq 0 ] || { echo "$failures check(s) failed; screenshots in $shots" >&2; exit 1; }
 echo "all screenshot checks passed; screenshots in $shots"
