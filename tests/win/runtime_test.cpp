@@ -5,8 +5,6 @@
 #include <process.h>
 #include <string.h>
 
-#include <algorithm>
-
 #include <string>
 #include <vector>
 
@@ -28,39 +26,33 @@ std::string TestFolder() {
     return path;
 }
 
-// The 32-bit view, where a 32-bit runtime installer leaves its mark.
 void RemoveRuntimeKey() {
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, KEY_WOW64_64KEY, 0);
 }
 
-void SetInstalledValue(DWORD type, const void* data, DWORD size) {
+// The 32-bit view is where a 32-bit runtime installer leaves its mark.
+bool SetInstalled(DWORD type, const std::string& data, REGSAM view = KEY_WOW64_32KEY) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, 0, nullptr, 0,
-                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(key, "Installed", 0, type, static_cast<const BYTE*>(data), size),
-              ERROR_SUCCESS);
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, 0, nullptr, 0, KEY_SET_VALUE | view,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExA(key, "Installed", 0, type,
+                                 reinterpret_cast<const BYTE*>(data.data()), data.size());
     RegCloseKey(key);
+    return result == ERROR_SUCCESS;
 }
 
-BOOL CALLBACK FindDialogOfThisProcess(HWND window, LPARAM found) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[16] = {};
-    GetClassNameA(window, className, sizeof(className));
-    if (process == GetCurrentProcessId() && strcmp(className, "#32770") == 0 &&
-        IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
+std::string Dword(DWORD value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof(value));
 }
 
-// A dialog box that a thread of this process shows, or null.
+// The system's message box on a thread of this process, or null.
 HWND FindProcessDialog() {
-    HWND found = nullptr;
-    EnumWindows(FindDialogOfThisProcess, reinterpret_cast<LPARAM>(&found));
-    return found;
+    HWND box = FindWindowA("#32770", nullptr);
+    DWORD process = 0;
+    GetWindowThreadProcessId(box, &process);
+    return process == GetCurrentProcessId() ? box : nullptr;
 }
 
 unsigned __stdcall RuntimeStepThread(void*) {
@@ -68,15 +60,11 @@ unsigned __stdcall RuntimeStepThread(void*) {
     return 0;
 }
 
-void SetInstalledDword(DWORD value) {
-    SetInstalledValue(REG_DWORD, &value, sizeof(value));
-}
-
-std::vector<std::string> Texts(const std::vector<StatusRecord>& log) {
-    std::vector<std::string> out;
-    for (const StatusRecord& step : log)
-        out.push_back(step.text);
-    return out;
+int CountInstallingLines() {
+    int count = 0;
+    for (const StatusRecord& step : TakeStatusLog())
+        count += step.text == kInstalling;
+    return count;
 }
 
 class RuntimeTest : public ::testing::Test {
@@ -85,10 +73,8 @@ protected:
         gameDir = MakeGameDir("runtime");
         ResetLauncherForRun(gameDir);
         RemoveRuntimeKey();
-        for (const char* name :
-             {"skh-full/version.txt", "skh-full/manifest.txt", "skh-share/patcher_version.txt"}) {
+        for (const char* name : {"skh-full/version.txt", "skh-full/manifest.txt"})
             RemoveServedFile(name);
-        }
     }
     void TearDown() override { RemoveRuntimeKey(); }
 
@@ -98,17 +84,9 @@ protected:
             CopyFileA((TestFolder() + "vc_redist_stub.exe").c_str(), Installer().c_str(), FALSE));
     }
     std::string Installer() const { return gameDir + "_Runtime\\vc_redist.x86.exe"; }
+    // Written by the stand-in only as it ends, so finding it shows the launcher waited.
     std::string Record() const { return gameDir + "_Runtime\\vc_redist.record.txt"; }
 
-    // The installer ran and had finished, with its record written, by the time the step
-    // returned; the one status line came before.
-    void ExpectInstallerRanAndFinished(const std::string& what) {
-        std::vector<StatusRecord> log = TakeStatusLog();
-        ASSERT_EQ(log.size(), 1u) << what;
-        EXPECT_EQ(log[0].text, kInstalling) << what;
-        EXPECT_EQ(log[0].percent, 98) << what;
-        EXPECT_EQ(ReadFileBytes(Record()), kExpectedRecord) << what;
-    }
     void ExpectNothingHappened(const std::string& what) {
         EXPECT_TRUE(TakeStatusLog().empty()) << what;
         EXPECT_FALSE(FileExists(Record())) << what;
@@ -116,70 +94,41 @@ protected:
     std::string gameDir;
 };
 
-TEST_F(RuntimeTest, InstalledAsTheNumberOneRunsNothing) {
-    PlaceInstaller();
-    SetInstalledDword(1);
-    EnsureRuntimeInstalled();
-    ExpectNothingHappened("Installed = 1");
-}
-
-TEST_F(RuntimeTest, AnyOtherMarkRunsTheInstallerAndWaitsForIt) {
-    struct Case {
+TEST_F(RuntimeTest, OnlyTheNumberOneInThe32BitViewSkipsTheInstaller) {
+    const struct {
         const char* what;
         DWORD type;
         std::string data;
-    };
-    const DWORD zero = 0;
-    const DWORD two = 2;
-    const unsigned long long wideOne = 1;
-    const std::vector<Case> cases = {
-        {"key absent", REG_NONE, ""},
-        {"Installed = 0", REG_DWORD, std::string(reinterpret_cast<const char*>(&zero), 4)},
-        {"Installed = 2", REG_DWORD, std::string(reinterpret_cast<const char*>(&two), 4)},
-        {"Installed as the text 1", REG_SZ, std::string("1", 2)},
+        REGSAM view;
+        bool runs;
+    } kRows[] = {
+        {"Installed = 1", REG_DWORD, Dword(1), KEY_WOW64_32KEY, false},
+        {"key absent", REG_NONE, "", KEY_WOW64_32KEY, true},
+        {"Installed = 0", REG_DWORD, Dword(0), KEY_WOW64_32KEY, true},
+        {"Installed = 2", REG_DWORD, Dword(2), KEY_WOW64_32KEY, true},
+        {"Installed as the text 1", REG_SZ, std::string("1", 2), KEY_WOW64_32KEY, true},
         // Eight bytes do not fit the four-byte buffer, so the read fails.
-        {"Installed as a 64-bit 1", REG_QWORD,
-         std::string(reinterpret_cast<const char*>(&wideOne), 8)},
-        {"key without Installed", REG_NONE, "key only"},
+        {"Installed as a 64-bit 1", REG_QWORD, Dword(1) + Dword(0), KEY_WOW64_32KEY, true},
+        {"Installed = 1 in the 64-bit view only", REG_DWORD, Dword(1), KEY_WOW64_64KEY, true},
     };
-    for (const Case& item : cases) {
+    for (const auto& row : kRows) {
         ResetLauncherForRun(MakeGameDir("runtime"));
         RemoveRuntimeKey();
         PlaceInstaller();
-        if (item.type != REG_NONE) {
-            SetInstalledValue(item.type, item.data.data(), static_cast<DWORD>(item.data.size()));
-        } else if (!item.data.empty()) {
-            DWORD other = 1;
-            SetInstalledValue(REG_DWORD, &other, sizeof(other));
-            HKEY key = nullptr;
-            ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, 0,
-                                    KEY_SET_VALUE | KEY_WOW64_32KEY, &key),
-                      ERROR_SUCCESS);
-            RegDeleteValueA(key, "Installed");
-            RegSetValueExA(key, "Version", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&other),
-                           sizeof(other));
-            RegCloseKey(key);
+        if (row.type != REG_NONE) {
+            ASSERT_TRUE(SetInstalled(row.type, row.data, row.view)) << row.what;
         }
         EnsureRuntimeInstalled();
-        ExpectInstallerRanAndFinished(item.what);
+        if (!row.runs) {
+            ExpectNothingHappened(row.what);
+            continue;
+        }
+        std::vector<StatusRecord> log = TakeStatusLog();
+        ASSERT_EQ(log.size(), 1u) << row.what;
+        EXPECT_EQ(log[0].text, kInstalling) << row.what;
+        EXPECT_EQ(log[0].percent, 98) << row.what;
+        EXPECT_EQ(ReadFileBytes(Record()), kExpectedRecord) << row.what;
     }
-}
-
-TEST_F(RuntimeTest, TheMarkIsReadFromThe32BitView) {
-    // Installed = 1 only in the 64-bit view does not count for the x86 runtime.
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, 0, nullptr, 0,
-                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        GTEST_SKIP() << "this prefix has no 64-bit registry view";
-    }
-    DWORD one = 1;
-    RegSetValueExA(key, "Installed", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
-                   sizeof(one));
-    RegCloseKey(key);
-    PlaceInstaller();
-    EnsureRuntimeInstalled();
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, KEY_WOW64_64KEY, 0);
-    ExpectInstallerRanAndFinished("Installed = 1 in the 64-bit view only");
 }
 
 TEST_F(RuntimeTest, NoInstallerInTheGameFolderShowsNothing) {
@@ -188,13 +137,13 @@ TEST_F(RuntimeTest, NoInstallerInTheGameFolderShowsNothing) {
     // A folder where the installer should be is no installer either.
     CreateDirectoryA((gameDir + "_Runtime").c_str(), nullptr);
     CreateDirectoryA(Installer().c_str(), nullptr);
-    SetInstalledDword(0);
+    ASSERT_TRUE(SetInstalled(REG_DWORD, Dword(0)));
     EnsureRuntimeInstalled();
     ExpectNothingHappened("installer name is a folder");
 }
 
-// The start request carries no flag that silences the shell, so the system reports a file
-// it cannot start in its own box; once that is closed the step ends and the run goes on.
+// The start request does not silence the shell, so the system reports a file it cannot
+// start in its own box; once that is closed the step ends and the run goes on.
 TEST_F(RuntimeTest, AnInstallerThatCannotStartEndsTheStepOnceTheSystemBoxCloses) {
     CreateDirectoryA((gameDir + "_Runtime").c_str(), nullptr);
     WriteFileBytes(Installer(), "this is not a program");
@@ -211,9 +160,7 @@ TEST_F(RuntimeTest, AnInstallerThatCannotStartEndsTheStepOnceTheSystemBoxCloses)
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(WaitForSingleObject(worker, 10000), WAIT_OBJECT_0) << "the step did not end";
     CloseHandle(worker);
-    std::vector<StatusRecord> log = TakeStatusLog();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].text, kInstalling);
+    EXPECT_EQ(CountInstallingLines(), 1);
 }
 
 TEST_F(RuntimeTest, RunsBeforeTheFinalMessageOfACleanRun) {
@@ -221,44 +168,39 @@ TEST_F(RuntimeTest, RunsBeforeTheFinalMessageOfACleanRun) {
     ServeFile("skh-full/version.txt", "v1\n");
     ServeFile("skh-full/manifest.txt", "# nothing to check\n");
     PatchRunResult result = RunPatchThread();
-    // The installer's record is written only as it ends, so finding it now shows the run
-    // waited for it before its final message.
     EXPECT_EQ(ReadFileBytes(Record()), kExpectedRecord);
     EXPECT_EQ(result.finalStatus, "File lengkap & terbaru. Siap dimainkan!");
     EXPECT_EQ(result.finishedMessages, 1);
-    EXPECT_EQ(Texts(TakeStatusLog()),
+    std::vector<std::string> texts;
+    for (const StatusRecord& step : TakeStatusLog())
+        texts.push_back(step.text);
+    EXPECT_EQ(texts,
               (std::vector<std::string>{"Mengecek versi server...", "Mengecek file game...",
                                         kInstalling, "File lengkap & terbaru. Siap dimainkan!"}));
 }
 
-TEST_F(RuntimeTest, RunsAfterARunWithFailedFiles) {
-    PlaceInstaller();
-    ServeFile("skh-full/version.txt", "v2\n");
-    // The listed file is not on the server: its download fails.
-    ServeFile("skh-full/manifest.txt", "data/missing.bin|10|big\n");
-    PatchRunResult result = RunPatchThread();
-    EXPECT_EQ(ReadFileBytes(Record()), kExpectedRecord);
-    EXPECT_EQ(result.finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
-    std::vector<std::string> texts = Texts(TakeStatusLog());
-    ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[texts.size() - 2], kInstalling);
-}
-
-TEST_F(RuntimeTest, NeverRunsAfterTheOfflineOrManifestEnds) {
+TEST_F(RuntimeTest, RunsAfterFailedFilesButNeverAfterTheOfflineOrManifestEnds) {
     PlaceInstaller();
     PatchRunResult offline = RunPatchThread();
     EXPECT_EQ(offline.finalStatus, "Server offline. Cek koneksi internet.");
-    std::vector<std::string> texts = Texts(TakeStatusLog());
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(kInstalling)), 0);
-    EXPECT_FALSE(FileExists(Record()));
+    EXPECT_EQ(CountInstallingLines(), 0);
 
     ResetLauncherForRun(gameDir);
     ServeFile("skh-full/version.txt", "v3\n");
     PatchRunResult noManifest = RunPatchThread();
     EXPECT_EQ(noManifest.finalStatus, "Gagal ambil daftar file.");
-    texts = Texts(TakeStatusLog());
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(kInstalling)), 0);
+    EXPECT_EQ(CountInstallingLines(), 0);
     EXPECT_FALSE(FileExists(Record()));
+
+    // The listed file is not on the server: its download fails.
+    ResetLauncherForRun(gameDir);
+    ServeFile("skh-full/manifest.txt", "data/missing.bin|10|big\n");
+    PatchRunResult failed = RunPatchThread();
+    EXPECT_EQ(failed.finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
+    EXPECT_EQ(ReadFileBytes(Record()), kExpectedRecord);
+    std::vector<StatusRecord> log = TakeStatusLog();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2].text, kInstalling);
 }
 
 }  // namespace
