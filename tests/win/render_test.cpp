@@ -219,13 +219,10 @@ TEST(GlyphTest, GearSpokesEndWhereTheTruncatedTableSays) {
                            {30, 20, ink},          {30, 19, kCanvasColor}, {37, 37, ink},
                            {38, 38, kCanvasColor}, {22, 22, ink},          {21, 21, kCanvasColor}};
     ExpectPixels(canvas, expected);
-    for (int d = 12; d < 16; ++d) {
-        const Px expected[] = {{30 + d, 30, kCanvasColor},
-                               {30 - d, 30, kCanvasColor},
-                               {30, 30 + d, kCanvasColor},
-                               {30, 30 - d, kCanvasColor},
-                               {30 + d, 30 + d, kCanvasColor}};
-        ExpectPixels(canvas, expected);
+    // Nothing reaches 12 to 15 pixels out.
+    for (POINT step : {POINT{1, 0}, POINT{-1, 0}, POINT{0, 1}, POINT{0, -1}, POINT{1, 1}}) {
+        ExpectRun(canvas, 30 + 12 * step.x, 30 + 12 * step.y, step.x, step.y,
+                  {kCanvasColor, kCanvasColor, kCanvasColor, kCanvasColor});
     }
 }
 
@@ -261,11 +258,8 @@ TEST(GlyphTest, EveryGlyphDrawsInItsColourAndRestoresTheContext) {
         }
         // Nothing strays outside the glyph's box of about 2r around the centre.
         for (int i = 0; i < 60; ++i) {
-            const Px expected[] = {{i, 2, kCanvasColor},
-                                   {i, 57, kCanvasColor},
-                                   {2, i, kCanvasColor},
-                                   {57, i, kCanvasColor}};
-            ExpectPixels(canvas, expected);
+            for (POINT p : {POINT{i, 2}, POINT{i, 57}, POINT{2, i}, POINT{57, i}})
+                EXPECT_PIXEL(canvas, p.x, p.y, kCanvasColor);
         }
     }
     GlyphLetterF(canvas.dc, 30, 30, 10, ink);
