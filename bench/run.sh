@@ -39,6 +39,7 @@ skh_use_prefix "$harness/wineprefix"
 skh_prepare_prefix "$build/win" "$harness/ca" "$harness/prefix.lock"
 driver=$build/win/bench/bench_driver.exe
 cleanup() {
+    wineserver -k 2>/dev/null || true
     skh_stop_started
     rm -rf "$work"
 }

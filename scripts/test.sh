@@ -23,4 +23,8 @@ fi
 if [ -x "$root/bench/run.sh" ]; then
     bash "$root/bench/run.sh" --smoke || failed=1
 fi
+# Leave no Wine server or program of the test prefixes running.
+while read -r prefix; do
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+done < <(find "$build" -maxdepth 6 -name .skh-ready -printf '%h\n' 2>/dev/null)
 exit $failed

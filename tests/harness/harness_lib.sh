@@ -125,8 +125,20 @@ skh_e2e_cleanup() {
     [ -n "${launcher_pid:-}" ] && kill "$launcher_pid" 2>/dev/null
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
+    skh_kill_prefix_processes
     skh_stop_started
     rm -rf "$state"
+}
+
+# A Wine program killed hard can leave helpers of its prefix (winedevice.exe) behind without
+# a server; they are found by the prefix in their environment.
+skh_kill_prefix_processes() {
+    local pid
+    for pid in $(pgrep -f '\.exe' 2>/dev/null); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+            kill -9 "$pid" 2>/dev/null
+        fi
+    done
 }
 
 failures=0
