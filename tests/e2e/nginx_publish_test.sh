@@ -8,7 +8,7 @@ source "$source/tests/harness/harness_lib.sh"
 
 work=$build/e2e/nginx_publish
 harness=$build/harness
-driver=$build/tests/win/patch_run_driver.exe
+driver=$build/bench/bench_driver.exe
 
 fail() {
     echo "nginx_publish: $*" >&2
@@ -85,9 +85,9 @@ mkdir -p "$game_unix"
 game='C:\skh-e2e\nginx-publish\'
 
 run_patch() {
-    wine "$driver" "$url" "$game" >"$work/run$1.log" 2>"$work/run$1.err" \
+    wine "$driver" patch-run "$url" "$game" >"$work/run$1.log" 2>"$work/run$1.err" \
         || { cat "$work/run$1.log" "$work/run$1.err" >&2; fail "patch run $1 did not finish"; }
-    tr -d '\r' <"$work/run$1.log" | sed -n 's/^final //p'
+    tr -d '\r' <"$work/run$1.log" | sed -n 's/^seconds=[^ ]* status=//p'
 }
 
 status=$(run_patch 1)
