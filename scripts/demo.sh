@@ -59,14 +59,14 @@ def put(path, size):
         f.write(rng.randbytes(size))
 put("SKH2026.exe", 180_000)
 put("setrovia.exe", 40_000)
-put("data/skarnevo.grf", 12 * 1024 * 1024)
+put("data/skarnevo.pak", 12 * 1024 * 1024)
 for i in range(12):
     put(f"data/maps/kelmoran_{i:02d}.map", 2_000 + i * 900)
 for i in range(10):
     put(f"data/textures/armor {i:02d}.tex", 5_000 + i * 1_500)
 for i in range(6):
     put(f"bgm/theme{i:02d}.ogg", 30_000 + i * 4_000)
-for name in ("system/iteminfo.lub", "system/skillinfo.lub", "system/quests.lub"):
+for name in ("system/kelmoran_relics.dat", "system/drift_tides.dat", "system/heritage_tales.dat"):
     put(name, 9_000)
 with open(os.path.join(root, "readme.txt"), "w") as f:
     f.write("Skarnevo Kelmoran Heritage 2026 demo client\r\n")
@@ -81,8 +81,8 @@ cat >"$www/skh-share/news.txt" <<'EOF'
 EVENT|Double Drop Weekend|Semua monster menjatuhkan item dua kali lipat sampai Senin.
 UPDATE|Patch 2026.12 sudah aktif|Dungeon baru Kelmoran Deep dan perbaikan quest harian.
 INFO|Maintenance Kamis 10:00|Server offline sekitar dua jam untuk pemeliharaan rutin.
-GUILD|War of Emperium dimulai|Daftarkan guild kamu sebelum Sabtu pukul 20:00 WIB.
-PROMO|Paket Starter gratis|Klaim di NPC & dapatkan potion serta tiket teleport.
+FESTIVAL|Festival Lentera Kovan-Drift|Nyalakan lentera di dermaga Kovan sebelum Sabtu pukul 20:00 WIB.
+PROMO|Paket Penjelajah gratis|Ambil di Menara Arsip Kelmoran: ramuan rawa dan gulungan arus.
 EOF
 files=$(grep -c '' "$www/skh-full/manifest.txt")
 
@@ -118,7 +118,7 @@ sleep 0.5
 shoot 1-starting
 
 # The large file arrives slowly enough to be caught half way.
-big=$game/data/skarnevo.grf
+big=$game/data/skarnevo.pak
 for _ in $(seq 300); do
     size=$(stat -c %s "$big" 2>/dev/null || echo 0)
     [ "$size" -gt $((4 << 20)) ] && break

@@ -41,7 +41,7 @@ printf 'résumé body\n' >"$client/café/résumé.txt"
 printf 'a b' >"$client/dir one/sub folder/a b.txt"
 printf '€ sign' >"$client/data/maps/ß/€uro – ™.dat"
 : >"$client/data/empty.bin"
-head -c 52428801 /dev/urandom >"$client/data/big.grf"
+head -c 52428801 /dev/urandom >"$client/data/big.pak"
 head -c 300000 /dev/urandom >"$client/SKH2026.exe"
 printf 'MZ old launcher' >"$client/SKH2026_Patcher.exe"
 printf 'stale' >"$client/SKH2026_patch.state"
@@ -55,7 +55,7 @@ manifest=$work/www/skh-full/manifest.txt
 grep -q "^SKH2026_Patcher" "$manifest" && fail "the launcher's own file was published"
 LC_ALL=C grep -qa "$(printf '^caf\xe9/r\xe9sum\xe9.txt|14|')" "$manifest" \
     || fail "manifest does not carry the Windows-1252 name"
-grep -qa '^data/big.grf|52428801|big$' "$manifest" || fail "big file not marked big"
+grep -qa '^data/big.pak|52428801|big$' "$manifest" || fail "big file not marked big"
 
 # nginx from the distribution, on a free port, with the harness's localhost certificate and
 # the configuration the operator's guide shows.

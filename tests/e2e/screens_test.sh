@@ -84,15 +84,15 @@ serve skh-share/news.txt '# shown in the launcher\r
 EVENT|Double Drop Weekend|Semua monster menjatuhkan item dua kali lipat sampai Senin.\r
 UPDATE|Patch 2026.3 sudah aktif|Dungeon baru Kelmoran Deep dan perbaikan quest harian.\r
 INFO|Maintenance Kamis 10:00|Server offline sekitar dua jam untuk pemeliharaan rutin.\r
-GUILD|War of Emperium dimulai|Daftarkan guild kamu sebelum Sabtu pukul 20:00 WIB.\r
-PROMO|Paket Starter gratis|Klaim di NPC Kafra & dapatkan potion serta tiket teleport.\r
+FESTIVAL|Festival Lentera Kovan-Drift|Nyalakan lentera di dermaga Kovan sebelum Sabtu pukul 20:00 WIB.\r
+PROMO|Paket Penjelajah gratis|Ambil di Menara Arsip Kelmoran: ramuan rawa dan gulungan arus.\r
 '
 # Ten game files; the fifth is missing, so a run downloads it at the half-way mark.
 manifest=
 for i in 01 02 03 04 05 06 07 08 09 10; do
-    head -c 20000 /dev/urandom >"$state/www/skh-full/data/pack$i.grf"
-    [ "$i" != 05 ] && cp "$state/www/skh-full/data/pack$i.grf" "$game/data/"
-    manifest+="data/pack$i.grf|20000|big\r\n"
+    head -c 20000 /dev/urandom >"$state/www/skh-full/data/pack$i.pak"
+    [ "$i" != 05 ] && cp "$state/www/skh-full/data/pack$i.pak" "$game/data/"
+    manifest+="data/pack$i.pak|20000|big\r\n"
 done
 serve skh-full/manifest.txt "$manifest"
 
@@ -110,10 +110,10 @@ expect starting 470 236 "$(panel_row 236)" "no news rows"
 expect starting 79 282 "$(panel_row 282)" "no tag pills"
 close_launcher
 
-# Patching: pack05.grf trickles in, the run stands at 50 %.
-printf '%s\n' "/skh-full/data/pack05.grf trickle 1" >"$state/faults.txt"
+# Patching: pack05.pak trickles in, the run stands at 50 %.
+printf '%s\n' "/skh-full/data/pack05.pak trickle 1" >"$state/faults.txt"
 start_launcher
-wait_until 30 requested /skh-full/data/pack05.grf || fail "pack05.grf was never requested"
+wait_until 30 requested /skh-full/data/pack05.pak || fail "pack05.pak was never requested"
 wait_until 10 screen_pixel_is 79 362 "$pill_border" || fail "the five news rows never showed"
 shot patching
 expect patching 367 483 "$fill_middle" "fill ends at 50 % (337 px)"

@@ -55,10 +55,10 @@ TEST(ManifestLines, ProgressFollowsTheFormulaAndStaysWithinTheStage) {
 }
 
 TEST(ManifestEntries, SplitIntoPathSizeAndDigest) {
-    char line[] = "data/a b.grf|1024|big|extra";
+    char line[] = "data/a b.pak|1024|big|extra";
     ManifestEntry entry;
     ASSERT_TRUE(ParseManifestEntry(line, &entry));
-    EXPECT_STREQ(entry.path, "data/a b.grf");
+    EXPECT_STREQ(entry.path, "data/a b.pak");
     EXPECT_EQ(entry.size, 1024);
     EXPECT_STREQ(entry.digest, "big|extra");
 
@@ -129,7 +129,7 @@ TEST(ManifestPaths, RefusesWhatCouldLeaveTheGameFolderOrNameADevice) {
           "data/con.txt", "lpt1", "Com9.log", "aux", "\\\\server\\share\\x"}) {
         EXPECT_TRUE(IsRefusedPath(path)) << path;
     }
-    for (const char* path : {"data/a.grf", "a b/c d.txt", ".hidden", "a/./b", "a..b", "..a",
+    for (const char* path : {"data/a.pak", "a b/c d.txt", ".hidden", "a/./b", "a..b", "..a",
                              "console.txt", "com", "com10", "nulled/x", "", "\xE9t\xE9.txt"}) {
         EXPECT_FALSE(IsRefusedPath(path)) << path;
     }

@@ -110,7 +110,7 @@ TEST(PublishNames, LauncherFilesAtTheTopInAnyCase) {
 
 TEST(PublishNames, ManifestLinesAndVersions) {
     EXPECT_EQ(ManifestLine("a b/c", 52428800, "00ff"), "a b/c|52428800|00ff\n");
-    EXPECT_EQ(ManifestLine("big.grf", 52428801, "00ff"), "big.grf|52428801|big\n");
+    EXPECT_EQ(ManifestLine("big.pak", 52428801, "00ff"), "big.pak|52428801|big\n");
 
     std::string next;
     ASSERT_TRUE(BumpVersion("1.0.9", &next));

@@ -71,7 +71,7 @@ std::vector<ClientFile> SampleClient() {
     }
     files.push_back({"caf\xE9/r\xE9sum\xE9 #1.txt", "windows-1252 name", ""});
     files.push_back({"100% & more/[x] y+z.txt", "reserved characters", ""});
-    files.push_back({"big/archive.grf", std::string(9 * 1024 * 1024 + 5, 'g'), ""});
+    files.push_back({"big/archive.pak", std::string(9 * 1024 * 1024 + 5, 'g'), ""});
     files.push_back({"marked/huge.bin", "checked by size only", "big"});
     files.push_back({"nodigest.txt", "no digest at all", "@"});
     files.push_back({"SKH2026.exe", "MZ game client", ""});
