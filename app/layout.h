@@ -3,10 +3,8 @@
 
 #include <stddef.h>
 
-#include "app/control_ids.h"
-
-constexpr int kWindowWidth = 820;
-constexpr int kWindowHeight = 520;
+#include "base/control_ids.h"
+#include "base/window_frame.h"
 
 // The folder part of the launcher's own path, backslash kept at the end; ".\" when the path
 // has no backslash. Written into out (outSize bytes), cut and always terminated.

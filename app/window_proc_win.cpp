@@ -1,22 +1,18 @@
 // MainWndProc: a table of short cases, each handing off to a named function below it.
-#include "app/window_proc.h"
+#include "app/window_proc_win.h"
 
 #include <shellapi.h>
-#include <stdio.h>
 
-#include "app/launcher_state.h"
 #include "app/layout.h"
+#include "base/game_path.h"
+#include "base/launcher_state_win.h"
+#include "base/own_files.h"
+#include "base/player_texts.h"
 #include "build_config.h"
-#include "render/paint.h"
+#include "render/button_faces_win.h"
+#include "render/paint_win.h"
 
 namespace {
-
-constexpr char kGameClientName[] = "SKH2026.exe";
-constexpr char kSettingsToolName[] = "setrovia.exe";
-constexpr char kWarningCaption[] = "SKH 2026";
-constexpr char kGameClientMissing[] =
-    "SKH2026.exe belum lengkap. Tunggu patch selesai / jalankan ulang.";
-constexpr char kSettingsToolMissing[] = "setrovia.exe tidak ditemukan di folder game.";
 
 struct WebLink {
     int command;
@@ -37,13 +33,9 @@ void ShowWarning(const char* text) {
 // failure of the shell itself after that is not reported.
 bool StartGameFolderProgram(const char* fileName, const char* missingWarning) {
     char path[kPathSize];
-    snprintf(path, sizeof(path), "%s%s", gState.gameDir, fileName);
-    for (char* c = path; *c != '\0'; ++c) {
-        if (*c == '/')
-            *c = '\\';
-    }
     WIN32_FILE_ATTRIBUTE_DATA facts;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &facts) ||
+    if (!GameFolderPath(gState.gameDir, fileName, path, sizeof(path)) ||
+        !GetFileAttributesExA(path, GetFileExInfoStandard, &facts) ||
         (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         ShowWarning(missingWarning);
         return false;
@@ -56,7 +48,7 @@ void OnPlay() {
     // Presses during the patch run are ignored without a word: the button says so itself.
     if (gState.patchFinished.load(std::memory_order_acquire) == 0)
         return;
-    if (StartGameFolderProgram(kGameClientName, kGameClientMissing))
+    if (StartGameFolderProgram(kGameClientFileName, kGameClientMissing))
         PostQuitMessage(0);
 }
 
@@ -79,7 +71,7 @@ void OnCommand(HWND window, int command) {
             ShowWindow(window, SW_MINIMIZE);
             break;
         case IDC_SETUP:
-            StartGameFolderProgram(kSettingsToolName, kSettingsToolMissing);
+            StartGameFolderProgram(kSettingsToolFileName, kSettingsToolMissing);
             break;
         default:
             OpenWebLink(command);

@@ -1,24 +1,19 @@
 // WinMain: game folder, background, the main window and its buttons, the workers, the loop.
 #include <windows.h>
 #include <process.h>
-#include <stdlib.h>
 
-#include "app/launcher_state.h"
 #include "app/layout.h"
-#include "app/window_proc.h"
-#include "news/news_thread.h"
-#include "patch/server_urls.h"
-#include "patch/stages.h"
+#include "app/window_proc_win.h"
+#include "base/launcher_state_win.h"
+#include "base/player_texts.h"
+#include "news/news_thread_win.h"
+#include "patch/patch_run_win.h"
 #include "res/resource_ids.h"
 
 namespace {
 
 constexpr char kWindowClassName[] = "SKH2026Patcher";
-constexpr char kWindowTitle[] = "Skarnevo Kelmoran Heritage 2026";
-constexpr COLORREF kClassBackground = RGB(10, 13, 22);
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
-
-static_assert(sizeof(gState.gameDir) == kPathSize, "gameDir holds one Windows path");
 
 void FixGameDir() {
     char modulePath[kPathSize] = {};
@@ -39,7 +34,7 @@ void RegisterMainClass(HINSTANCE instance) {
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = CreateSolidBrush(kClassBackground);
+    windowClass.hbrBackground = CreateSolidBrush(kWindowColor);
     windowClass.lpszClassName = kWindowClassName;
     RegisterClassA(&windowClass);
 }
@@ -69,21 +64,9 @@ void StartWorker(unsigned(__stdcall* entry)(void*)) {
     _beginthreadex(nullptr, 0, entry, nullptr, 0, nullptr);
 }
 
-#ifdef SKH_TESTING
-// Only the test build can be pointed at another patch host, so that the real executable
-// can be driven against a local server.
-void UsePatchRootFromEnvironment() {
-    const char* root = getenv("SKH_TEST_PATCH_ROOT");
-    SetPatchRootForTests(root != nullptr && *root != '\0' ? root : SKH_PATCH_ROOT);
-}
-#endif
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-#ifdef SKH_TESTING
-    UsePatchRootFromEnvironment();
-#endif
     FixGameDir();
     LoadBackground(instance);
     RegisterMainClass(instance);

@@ -15,11 +15,18 @@
 
 #include <string>
 
-#include "app/launcher_state.h"
-#include "patch/http.h"
+#include "base/launcher_state_win.h"
+#include "base/http_win.h"
+#include "base/status_win.h"
+#include "test_seams.h"
+#include "base/text_lines.h"
 #include "patch/manifest.h"
-#include "patch/server_urls.h"
-#include "patch/stages.h"
+#include "base/server_urls.h"
+#include "test_seams.h"
+#include "patch/manifest_win.h"
+#include "patch/patch_run_win.h"
+#include "patch/runtime_win.h"
+#include "patch/self_update_win.h"
 
 namespace {
 
@@ -92,22 +99,21 @@ int PatchRun(const char* root, const char* gameDir) {
 
 int FetchText(const char* url) {
     double start = Now();
-    int length = 0;
-    char* text = HttpFetchText(url, &length);
+    FetchedText text = HttpFetchText(url);
     double fetched = Now();
-    if (text == nullptr) {
+    if (text.text == nullptr) {
         printf("fetch failed\n");
         return 1;
     }
-    int lineTotal = CountManifestLines(text);
+    const int length = text.length;
+    int lineTotal = CountManifestLines(text.text);
     int entries = 0;
-    char* cursor = text;
-    while (char* line = NextManifestLine(&cursor)) {
+    char* cursor = text.text;
+    while (char* line = NextLine(&cursor)) {
         ManifestEntry entry;
         entries += ParseManifestEntry(line, &entry) ? 1 : 0;
     }
     double parsed = Now();
-    free(text);
     printf("fetch_seconds=%.6f parse_seconds=%.6f bytes=%d lines=%d entries=%d reallocations=%d\n",
            fetched - start, parsed - fetched, length, lineTotal, entries,
            TextReallocations(length));

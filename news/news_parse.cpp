@@ -3,32 +3,9 @@
 
 #include <string.h>
 
+#include "base/text_lines.h"
+
 namespace {
-
-bool IsLineBreak(char c) {
-    return c == '\r' || c == '\n';
-}
-
-// Returns the next non-empty line and cuts it off with a zero, or null at the end of the
-// text. Works like a re-entrant tokenizer over the delimiter set CR LF.
-char* NextLine(char** cursor) {
-    char* start = *cursor;
-    while (IsLineBreak(*start))
-        ++start;
-    if (*start == '\0') {
-        *cursor = start;
-        return nullptr;
-    }
-    char* end = start;
-    while (*end != '\0' && !IsLineBreak(*end))
-        ++end;
-    if (*end != '\0') {
-        *end = '\0';
-        ++end;
-    }
-    *cursor = end;
-    return start;
-}
 
 // Fills the whole field: the text cut to size - 1 characters, then zeros, so no byte of an
 // earlier entry survives behind the terminator.

@@ -1,7 +1,7 @@
 // Parser of the server's news list (tag|title|body lines) and the in-place trim it uses.
 #pragma once
 
-#include "news/news_item.h"
+#include "base/news_item.h"
 
 // Removes leading spaces and tabs, and trailing spaces, tabs, CR and LF, in place.
 void TrimBlanks(char* text);

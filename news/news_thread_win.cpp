@@ -1,26 +1,20 @@
 // NewsThreadProc: one fetch of news.txt from the share, parsed into LauncherState.
-#include "news/news_thread.h"
+#include "news/news_thread_win.h"
 
 #include <windows.h>
 #include <stdio.h>
-#include <stdlib.h>
 
-#include "app/launcher_state.h"
+#include "base/http_win.h"
+#include "base/launcher_state_win.h"
+#include "base/server_files.h"
+#include "base/server_urls.h"
 #include "news/news_parse.h"
-#include "patch/http.h"
-#include "patch/server_urls.h"
 
 unsigned __stdcall NewsThreadProc(void*) {
-    char url[1024];
-    snprintf(url, sizeof(url), "%snews.txt", SHARE_BASE_URL);
-    int count = 0;
-    int length = 0;
-    char* text = HttpFetchText(url, &length);
-    if (text != nullptr) {
-        if (length > 0)
-            count = ParseNewsText(text, gState.newsItems, kNewsItemsMax);
-        free(text);
-    }
+    char url[kControlAddressSize];
+    snprintf(url, sizeof(url), "%s%s", SHARE_BASE_URL, kNewsFileName);
+    FetchedText news = HttpFetchText(url);
+    int count = news.IsEmpty() ? 0 : ParseNewsText(news.text, gState.newsItems, kNewsItemsMax);
     // The painter reads the entries once it sees the count, so the count goes out last.
     gState.newsCount.store(count, std::memory_order_release);
     PostMessageA(gState.mainWindow, WM_NEWS_READY, 0, 0);

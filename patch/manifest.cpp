@@ -3,9 +3,10 @@
 
 #include <ctype.h>
 #include <stdint.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "patch/stage_progress.h"
 
 int CountManifestLines(const char* text) {
     int lineFeeds = 0;
@@ -19,21 +20,6 @@ int CountManifestLines(const char* text) {
     bool unterminated = afterLast[strspn(afterLast, "\r")] != '\0';
     int total = lineFeeds + (unterminated ? 1 : 0);
     return total == 0 ? 1 : total;
-}
-
-char* NextManifestLine(char** cursor) {
-    char* p = *cursor + strspn(*cursor, "\r\n");
-    if (*p == '\0') {
-        *cursor = p;
-        return nullptr;
-    }
-    char* end = p + strcspn(p, "\r\n");
-    if (*end != '\0') {
-        *end = '\0';
-        ++end;
-    }
-    *cursor = end;
-    return p;
 }
 
 long long ParseSizeField(const char* field) {
@@ -59,7 +45,7 @@ bool ParseManifestEntry(char* line, ManifestEntry* entry) {
 
 int ManifestProgress(int n, int lineTotal) {
     int64_t capped = n < lineTotal ? n : lineTotal;
-    return static_cast<int>(5 + (90 * capped) / lineTotal);
+    return static_cast<int>(kManifestStartPercent + (kManifestSpanPercent * capped) / lineTotal);
 }
 
 namespace {
@@ -140,7 +126,7 @@ EntryAction DecideEntry(bool exists, bool isDirectory, long long fileSize, long 
         return EntryAction::Download;
     if (fileSize != sizeField)
         return EntryAction::Download;
-    if (strcmp(digest, "big") == 0 || digest[0] == '\0' || !AllHex(digest)) {
+    if (strcmp(digest, kBigDigestField) == 0 || digest[0] == '\0' || !AllHex(digest)) {
         return EntryAction::Keep;
     }
     if (!versionChanged)
@@ -156,18 +142,6 @@ EntryAction DecideAfterHash(bool hashed, const char* computedDigest, const char*
     if (!hashed)
         return EntryAction::Keep;
     return strcmp(computedDigest, digestField) == 0 ? EntryAction::Keep : EntryAction::Download;
-}
-
-bool BuildLocalPath(const char* gameDir, const char* path, char* out, size_t outSize) {
-    size_t length = strlen(gameDir) + strlen(path);
-    if (length > kLocalPathLimit || length >= outSize)
-        return false;
-    snprintf(out, outSize, "%s%s", gameDir, path);
-    for (char* p = out; *p != '\0'; ++p) {
-        if (*p == '/')
-            *p = '\\';
-    }
-    return true;
 }
 
 bool EncodeUrlPath(const char* path, char* out, size_t outSize) {
@@ -188,7 +162,7 @@ bool EncodeUrlPath(const char* path, char* out, size_t outSize) {
         } else {
             out[used++] = '%';
             out[used++] = kHex[c >> 4];
-            out[used++] = kHex[c & 15];
+            out[used++] = kHex[c & 0xF];
         }
     }
     out[used] = '\0';

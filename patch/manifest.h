@@ -3,17 +3,18 @@
 
 #include <stddef.h>
 
-constexpr long long kDigestSizeLimit = 52428800;  // 50 MiB, inclusive
-constexpr int kDigestLength = 40;
+constexpr long long kDigestSizeLimit = 50LL << 20;  // inclusive
+constexpr int kDigestBytes = 20;                    // SHA-1
+constexpr int kDigestLength = 2 * kDigestBytes;     // as lowercase hexadecimal digits
+// The digest field of a file that is checked by its size alone.
+constexpr char kBigDigestField[] = "big";
 constexpr int kEncodedPathLimit = 2047;
-constexpr int kLocalPathLimit = 259;
+// The status line names the entry being checked on every this many entries.
+constexpr int kCheckLineInterval = 8;
 
 // The line total N: line feeds before the first zero byte, plus one for a last line that
 // has no line feed; at least 1.
 int CountManifestLines(const char* text);
-
-// Takes the next line, splitting at runs of CR and LF in place; null at the end.
-char* NextManifestLine(char** cursor);
 
 struct ManifestEntry {
     char* path;  // the text before the first "|", unchanged
@@ -44,9 +45,6 @@ EntryAction DecideAfterHash(bool hashed, const char* computedDigest, const char*
 // Paths that could reach outside the game folder, or name a device instead of a file:
 // absolute, with a drive or stream colon, with a ".." part, or a reserved device name.
 bool IsRefusedPath(const char* path);
-
-// gameDir + path with every "/" turned into "\"; false when it would not fit in 259 chars.
-bool BuildLocalPath(const char* gameDir, const char* path, char* out, size_t outSize);
 
 // Percent-encodes a path field for the download address; false when the result would be
 // longer than kEncodedPathLimit (a cut address must never be requested).

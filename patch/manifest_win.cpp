@@ -1,35 +1,30 @@
 // The manifest stage: checks each listed game file and downloads what is missing or wrong.
+#include "patch/manifest_win.h"
+
 #include <windows.h>
 #include <wincrypt.h>
 #include <stdio.h>
 #include <string.h>
 
-#include "app/handle_guards_win.h"
-#include "app/launcher_state.h"
-#include "patch/http.h"
+#include "base/game_path.h"
+#include "base/handle_guards_win.h"
+#include "base/http_win.h"
+#include "base/launcher_state_win.h"
+#include "base/path_facts_win.h"
+#include "base/player_texts.h"
+#include "base/server_urls.h"
+#include "base/status_win.h"
+#include "base/text_lines.h"
 #include "patch/manifest.h"
-#include "patch/server_urls.h"
-#include "patch/stages.h"
 
 namespace {
 
-constexpr DWORD kHashChunk = 65536;
-
-struct CryptContext {
-    HCRYPTPROV provider = 0;
-    ~CryptContext() {
-        if (provider != 0)
-            CryptReleaseContext(provider, 0);
-    }
-};
-
-struct CryptHash {
-    HCRYPTHASH hash = 0;
-    ~CryptHash() {
-        if (hash != 0)
-            CryptDestroyHash(hash);
-    }
-};
+constexpr DWORD kHashChunk = 64 << 10;
+// A status line naming a path of up to 259 characters, with room for the words around it.
+constexpr int kMessageSize = 400;
+// The longest encoded path (kEncodedPathLimit) after a patch root of a few hundred
+// characters; a longer address is refused, never cut.
+constexpr int kAddressSize = 2400;
 
 // Creates every folder between the game folder and the file, outermost first. Failures
 // are left to the download, which then cannot create its file.
@@ -47,11 +42,11 @@ void CreateParentDirectories(const char* localPath) {
 
 bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* localPath,
                    int percent) {
-    char message[400];
-    snprintf(message, sizeof(message), "Mengunduh: %s", entry.path);
+    char message[kMessageSize];
+    snprintf(message, sizeof(message), kStatusDownloadingFormat, entry.path);
     SetStatus(message, percent);
 
-    char address[2400];
+    char address[kAddressSize];
     int length = snprintf(address, sizeof(address), "%s%s", FULL_BASE_URL, encoded);
     if (length < 0 || length >= static_cast<int>(sizeof(address)))
         return false;
@@ -85,16 +80,16 @@ bool HashFileSha1(const char* localPath, char* out) {
         if (!CryptHashData(hash.hash, chunk, got, 0))
             return false;
     }
-    BYTE digest[20];
+    BYTE digest[kDigestBytes];
     DWORD digestSize = sizeof(digest);
     if (!CryptGetHashParam(hash.hash, HP_HASHVAL, digest, &digestSize, 0))
         return false;
     static const char kHex[] = "0123456789abcdef";
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < kDigestBytes; ++i) {
         out[2 * i] = kHex[digest[i] >> 4];
-        out[2 * i + 1] = kHex[digest[i] & 15];
+        out[2 * i + 1] = kHex[digest[i] & 0xF];
     }
-    out[40] = '\0';
+    out[kDigestLength] = '\0';
     return true;
 }
 
@@ -110,26 +105,26 @@ ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged) {
     const int lineTotal = CountManifestLines(manifestText);
     ManifestCounts counts = {0, 0};
     int n = 0;
-    char message[400];
+    char message[kMessageSize];
     char localPath[kPathSize];
     char computed[kDigestLength + 1];
     char encoded[kEncodedPathLimit + 1];
 
     char* cursor = manifestText;
-    while (char* line = NextManifestLine(&cursor)) {
+    while (char* line = NextLine(&cursor)) {
         ManifestEntry entry;
         if (!ParseManifestEntry(line, &entry))
             continue;
         ++n;
         const int percent = ManifestProgress(n, lineTotal);
-        if ((n & 7) == 0) {
-            snprintf(message, sizeof(message), "Memeriksa file... (%d/%d)", n, lineTotal);
+        if (n % kCheckLineInterval == 0) {
+            snprintf(message, sizeof(message), kStatusCheckingFormat, n, lineTotal);
             SetStatus(message, percent);
         }
         // An entry that could reach outside the game folder, or whose name or address
         // would be cut, is never touched on disk nor requested: it only counts as failed.
         if (IsRefusedPath(entry.path) ||
-            !BuildLocalPath(gState.gameDir, entry.path, localPath, sizeof(localPath))) {
+            !GameFolderPath(gState.gameDir, entry.path, localPath, sizeof(localPath))) {
             ++counts.failedCount;
             continue;
         }

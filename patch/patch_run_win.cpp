@@ -1,98 +1,92 @@
 // PatchThreadProc: self-update, version check, manifest stage, state file, final message.
+#include "patch/patch_run_win.h"
+
 #include <windows.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
-#include "app/launcher_state.h"
-#include "patch/http.h"
-#include "patch/run_text.h"
-#include "patch/server_urls.h"
-#include "patch/stages.h"
+#include "base/game_path.h"
+#include "base/http_win.h"
+#include "base/launcher_state_win.h"
+#include "base/own_files.h"
+#include "base/player_texts.h"
+#include "base/server_files.h"
+#include "base/server_urls.h"
+#include "base/status_win.h"
+#include "base/stdio_file.h"
+#include "patch/manifest_win.h"
+#include "patch/patch_run.h"
+#include "patch/runtime_win.h"
+#include "patch/self_update_win.h"
+#include "patch/stage_progress.h"
 
 namespace {
 
-constexpr char kStateFileName[] = "SKH2026_patch.state";
-constexpr int kLocalVersionSize = 128;
-
-void StateFilePath(char* out) {
-    snprintf(out, kPathSize, "%s%s", gState.gameDir, kStateFileName);
-}
+constexpr int kFinalMessageSize = 400;
 
 // A missing or unreadable state file reads as the empty text.
 void ReadLocalVersion(char* out) {
     out[0] = '\0';
     char path[kPathSize];
-    StateFilePath(path);
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr)
+    if (!GameFolderPath(gState.gameDir, kStateFileName, path, sizeof(path)))
         return;
-    size_t got = fread(out, 1, kLocalVersionSize - 1, file);
-    fclose(file);
+    StdioFile file(fopen(path, "rb"));
+    if (file.file == nullptr)
+        return;
+    size_t got = fread(out, 1, kLocalVersionSize - 1, file.file);
     out[got] = '\0';
     CutAtLineBreak(out);
 }
 
 void WriteLocalVersion(const char* serverVersion) {
     char path[kPathSize];
-    StateFilePath(path);
-    FILE* file = fopen(path, "wb");
-    if (file == nullptr)
+    if (!GameFolderPath(gState.gameDir, kStateFileName, path, sizeof(path)))
         return;
-    fwrite(serverVersion, 1, strlen(serverVersion), file);
-    fclose(file);
+    StdioFile file(fopen(path, "wb"));
+    if (file.file != nullptr)
+        fwrite(serverVersion, 1, strlen(serverVersion), file.file);
 }
 
-void FinishRun() {
+FetchedText FetchFullTreeFile(const char* name) {
+    char url[kControlAddressSize];
+    snprintf(url, sizeof(url), "%s%s", FULL_BASE_URL, name);
+    return HttpFetchText(url);
+}
+
+// The flag goes out before the message, so the repaint it causes shows the ready face.
+unsigned FinishRun(const char* message) {
+    SetStatus(message, kFinishedPercent);
     gState.patchFinished.store(1, std::memory_order_release);
     PostMessageA(gState.mainWindow, WM_PATCH_FINISHED, 0, 0);
+    return 0;
 }
 
 }  // namespace
 
 unsigned __stdcall PatchThreadProc(void*) {
     TrySelfUpdate();
-    SetStatus("Mengecek versi server...", 3);
-
-    char url[1024];
-    snprintf(url, sizeof(url), "%sversion.txt", FULL_BASE_URL);
-    int length = 0;
-    char* serverVersion = HttpFetchText(url, &length);
-    if (serverVersion == nullptr || length == 0) {
-        free(serverVersion);
-        SetStatus("Server offline. Cek koneksi internet.", 100);
-        FinishRun();
-        return 0;
-    }
-    CutAtLineBreak(serverVersion);
+    SetStatus(kStatusVersionCheck, kVersionCheckPercent);
+    FetchedText serverVersion = FetchFullTreeFile(kVersionFileName);
+    if (serverVersion.IsEmpty())
+        return FinishRun(kStatusOffline);
+    CutAtLineBreak(serverVersion.text);
 
     char localVersion[kLocalVersionSize];
     ReadLocalVersion(localVersion);
-    const bool versionChanged = strcmp(serverVersion, localVersion) != 0;
+    const bool versionChanged = strcmp(serverVersion.text, localVersion) != 0;
 
-    SetStatus("Mengecek file game...", 5);
-    snprintf(url, sizeof(url), "%smanifest.txt", FULL_BASE_URL);
-    length = 0;
-    char* manifest = HttpFetchText(url, &length);
-    if (manifest == nullptr || length == 0) {
-        free(manifest);
-        SetStatus("Gagal ambil daftar file.", 100);
-        free(serverVersion);
-        FinishRun();
-        return 0;
-    }
+    SetStatus(kStatusManifestFetch, kManifestStartPercent);
+    FetchedText manifest = FetchFullTreeFile(kManifestFileName);
+    if (manifest.IsEmpty())
+        return FinishRun(kStatusManifestFailed);
 
-    ManifestCounts counts = RunManifestCheck(manifest, versionChanged);
-    free(manifest);
+    ManifestCounts counts = RunManifestCheck(manifest.text, versionChanged);
     if (counts.failedCount == 0)
-        WriteLocalVersion(serverVersion);
+        WriteLocalVersion(serverVersion.text);
 
     EnsureRuntimeInstalled();
 
-    char message[400];
+    char message[kFinalMessageSize];
     FormatFinalMessage(counts.downloadedCount, counts.failedCount, message, sizeof(message));
-    SetStatus(message, 100);
-    free(serverVersion);
-    FinishRun();
-    return 0;
+    return FinishRun(message);
 }

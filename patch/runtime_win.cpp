@@ -1,17 +1,21 @@
 // EnsureRuntimeInstalled: runs the bundled VC++ x86 runtime installer when it is missing.
+#include "patch/runtime_win.h"
+
 #include <windows.h>
 #include <shellapi.h>
-#include <stdio.h>
 
-#include "app/handle_guards_win.h"
-#include "app/launcher_state.h"
-#include "patch/http.h"
-#include "patch/stages.h"
+#include "base/game_path.h"
+#include "base/handle_guards_win.h"
+#include "base/launcher_state_win.h"
+#include "base/own_files.h"
+#include "base/path_facts_win.h"
+#include "base/player_texts.h"
+#include "base/status_win.h"
+#include "patch/stage_progress.h"
 
 namespace {
 
 constexpr char kRuntimeKey[] = "SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86";
-constexpr char kInstallerName[] = "_Runtime\\vc_redist.x86.exe";
 constexpr char kInstallerParameters[] = "/install /quiet /norestart";
 
 // Only a readable 32-bit value of exactly 1 counts; a missing key or value, a longer value
@@ -36,12 +40,13 @@ void EnsureRuntimeInstalled() {
     if (RuntimeInstalled())
         return;
     char installer[kPathSize];
-    snprintf(installer, sizeof(installer), "%s%s", gState.gameDir, kInstallerName);
+    if (!GameFolderPath(gState.gameDir, kRuntimeInstallerPath, installer, sizeof(installer)))
+        return;
     PathFacts facts = QueryPathFacts(installer);
     if (!facts.exists || facts.isDirectory)
         return;
 
-    SetStatus("Memasang Visual C++ Redist...", 98);
+    SetStatus(kStatusRuntimeInstall, kRuntimeInstallPercent);
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS;

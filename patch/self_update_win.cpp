@@ -1,42 +1,33 @@
 // TrySelfUpdate: replaces the running launcher when the share offers a newer build.
+#include "patch/self_update_win.h"
+
 #include <windows.h>
 #include <shellapi.h>
 #include <stdio.h>
-#include <stdlib.h>
 
-#include "app/handle_guards_win.h"
-#include "app/launcher_state.h"
+#include "base/game_path.h"
+#include "base/handle_guards_win.h"
+#include "base/http_win.h"
+#include "base/launcher_state_win.h"
+#include "base/own_files.h"
+#include "base/path_facts_win.h"
+#include "base/player_texts.h"
+#include "base/server_files.h"
+#include "base/server_urls.h"
+#include "base/status_win.h"
+#include "base/stdio_file.h"
 #include "build_config.h"
-#include "patch/build_number.h"
-#include "patch/http.h"
-#include "patch/server_urls.h"
-#include "patch/stages.h"
-#include "patch/update_script.h"
+#include "patch/self_update.h"
+#include "patch/stage_progress.h"
 
 namespace {
 
-constexpr char kNewLauncherName[] = "SKH2026_Patcher.new.exe";
-constexpr char kScriptName[] = "_skh_update.bat";
-// Anything shorter cannot hold a PE header; error pages and empty bodies end here.
-constexpr long long kMinLauncherSize = 64;
-
-// False when the path does not fit: a cut name could point at some other file of the folder.
-bool GameDirPath(const char* name, char* out) {
-    int length = snprintf(out, kPathSize, "%s%s", gState.gameDir, name);
-    return length >= 0 && length < kPathSize;
-}
-
 // The share's announced build, or 0 when it cannot be fetched.
 int FetchNewestBuild() {
-    char url[1024];
-    snprintf(url, sizeof(url), "%spatcher_version.txt", SHARE_BASE_URL);
-    int length = 0;
-    char* text = HttpFetchText(url, &length);
-    if (text == nullptr)
-        return 0;
-    int build = ParseBuildNumber(text);
-    free(text);
-    return build;
+    char url[kControlAddressSize];
+    snprintf(url, sizeof(url), "%s%s", SHARE_BASE_URL, kBuildNumberFileName);
+    FetchedText text = HttpFetchText(url);
+    return text.text == nullptr ? 0 : ParseBuildNumber(text.text);
 }
 
 // Only a file that starts like a Windows executable may replace the launcher.
@@ -56,11 +47,10 @@ bool LooksLikeLauncher(const char* path) {
 }
 
 bool WriteUpdateScript(const char* path) {
-    FILE* script = fopen(path, "wb");
-    if (script == nullptr)
+    StdioFile script(fopen(path, "wb"));
+    if (script.file == nullptr)
         return false;
-    fwrite(kUpdateScript, 1, kUpdateScriptSize, script);
-    fclose(script);
+    fwrite(kUpdateScript, 1, kUpdateScriptSize, script.file);
     return true;
 }
 
@@ -69,15 +59,17 @@ bool WriteUpdateScript(const char* path) {
 void TrySelfUpdate() {
     if (FetchNewestBuild() <= LAUNCHER_BUILD)
         return;
-    SetStatus("Memperbarui launcher...", 4);
+    SetStatus(kStatusSelfUpdate, kSelfUpdatePercent);
 
     char newLauncher[kPathSize];
     char script[kPathSize];
-    if (!GameDirPath(kNewLauncherName, newLauncher) || !GameDirPath(kScriptName, script))
+    if (!GameFolderPath(gState.gameDir, kNewLauncherFileName, newLauncher, sizeof(newLauncher)) ||
+        !GameFolderPath(gState.gameDir, kUpdateScriptFileName, script, sizeof(script))) {
         return;
+    }
     DeleteFileA(newLauncher);
-    char url[1024];
-    snprintf(url, sizeof(url), "%sSKH2026_Patcher.exe", SHARE_BASE_URL);
+    char url[kControlAddressSize];
+    snprintf(url, sizeof(url), "%s%s", SHARE_BASE_URL, kLauncherFileName);
     if (!HttpDownloadFile(url, newLauncher, -1) || !LooksLikeLauncher(newLauncher) ||
         !WriteUpdateScript(script)) {
         DeleteFileA(newLauncher);

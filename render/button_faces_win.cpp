@@ -1,10 +1,13 @@
 // The faces of the nine owner-drawn buttons: caption, side and play.
-#include "render/button_faces.h"
+#include "render/button_faces_win.h"
 
-#include "app/launcher_state.h"
+#include "base/control_ids.h"
+#include "base/launcher_state_win.h"
+#include "base/player_texts.h"
 #include "render/gdi_objects_win.h"
-#include "render/paint.h"
-#include "render/primitives.h"
+#include "render/glyphs_win.h"
+#include "render/paint_win.h"
+#include "render/primitives_win.h"
 
 namespace {
 
@@ -35,13 +38,13 @@ void DrawReadyPlayFace(HDC dc, const RECT& rc, bool pressed) {
         LineTo(dc, rc.right - 14, rc.top + 3);
     }
     SetBkMode(dc, TRANSPARENT);
-    GdiObject font(MakeFont(-30, FW_BOLD, "Segoe UI"));
+    GdiObject font(MakeFont(-30, FW_BOLD, kTextFace));
     SelectedObject selectedFont(dc, font.handle);
     // Moving only the left and top edges shifts the centred shadow half a pixel right, one down.
     SetTextColor(dc, RGB(120, 86, 26));
-    DrawBox(dc, "MAIN", rc.left + 1, rc.top + 2, rc.right, rc.bottom, kCentredText);
+    DrawBox(dc, kPlayReady, rc.left + 1, rc.top + 2, rc.right, rc.bottom, kCentredText);
     SetTextColor(dc, RGB(38, 26, 8));
-    DrawBox(dc, "MAIN", rc.left, rc.top, rc.right, rc.bottom, kCentredText);
+    DrawBox(dc, kPlayReady, rc.left, rc.top, rc.right, rc.bottom, kCentredText);
 }
 
 void DrawWaitingPlayFace(HDC dc, const RECT& rc) {
@@ -49,9 +52,9 @@ void DrawWaitingPlayFace(HDC dc, const RECT& rc) {
                      RGB(90, 98, 120));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(180, 190, 214));
-    GdiObject font(MakeFont(-17, FW_BOLD, "Segoe UI"));
+    GdiObject font(MakeFont(-17, FW_BOLD, kTextFace));
     SelectedObject selectedFont(dc, font.handle);
-    DrawBox(dc, "MEMERIKSA...", rc.left, rc.top, rc.right, rc.bottom, kCentredText);
+    DrawBox(dc, kPlayWaiting, rc.left, rc.top, rc.right, rc.bottom, kCentredText);
 }
 
 // Without this, the parts of a button its face leaves unpainted show the system's button
@@ -63,20 +66,12 @@ void DrawFrameBehindButton(const DRAWITEMSTRUCT* item) {
         return;
     POINT origin = {item->rcItem.left, item->rcItem.top};
     MapWindowPoints(item->hwndItem, parent, &origin, 1);
-    HDC frame = MakeMemoryContext(item->hDC);
-    {
-        GdiObject bitmap(MakeCompatibleBitmap(item->hDC, kFrameWidth, kFrameHeight));
-        SelectedObject selected(frame, bitmap.handle);
-        ComposeFrame(frame);
-        const RECT& rc = item->rcItem;
-        BitBlt(item->hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, frame, origin.x,
-               origin.y, SRCCOPY);
-    }
-    DeleteMemoryContext(frame);
+    const RECT& rc = item->rcItem;
+    CopyComposedFrame(item->hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, origin.x,
+                      origin.y);
 }
 
-}  // namespace
-
+// A 26 x 26 caption button: the glyph, on a rounded red (close) or blue-grey backing while held.
 void DrawCaptionButtonFace(const DRAWITEMSTRUCT* item, GlyphProc glyph, bool closeVariant) {
     HDC dc = item->hDC;
     const RECT& rc = item->rcItem;
@@ -95,6 +90,7 @@ void DrawCaptionButtonFace(const DRAWITEMSTRUCT* item, GlyphProc glyph, bool clo
     glyph(dc, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, 7, glyphColor);
 }
 
+// A 78 x 70 side button: glyph over an upper-case label, on a rounded panel while held.
 void DrawSideButtonFace(const DRAWITEMSTRUCT* item, GlyphProc glyph, const char* label) {
     HDC dc = item->hDC;
     const RECT& rc = item->rcItem;
@@ -105,13 +101,14 @@ void DrawSideButtonFace(const DRAWITEMSTRUCT* item, GlyphProc glyph, const char*
         color = RGB(244, 204, 120);
     }
     glyph(dc, (rc.left + rc.right) / 2, rc.top + 22, 10, color);
-    GdiObject font(MakeFont(-11, FW_BOLD, "Segoe UI"));
+    GdiObject font(MakeFont(-11, FW_BOLD, kTextFace));
     SelectedObject selectedFont(dc, font.handle);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, color);
     DrawBox(dc, label, rc.left, rc.bottom - 22, rc.right, rc.bottom - 4, kLabelText);
 }
 
+// The 180 x 62 play button: grey "MEMERIKSA..." until the patch run ends, then golden "MAIN".
 void DrawPlayButtonFace(const DRAWITEMSTRUCT* item) {
     HDC dc = item->hDC;
     const RECT& rc = item->rcItem;
@@ -124,6 +121,8 @@ void DrawPlayButtonFace(const DRAWITEMSTRUCT* item) {
     }
 }
 
+}  // namespace
+
 BOOL DrawButtonItem(const DRAWITEMSTRUCT* item) {
     if (item->CtlID >= IDC_PLAY && item->CtlID <= IDC_INSTAGRAM)
         DrawFrameBehindButton(item);
@@ -135,25 +134,25 @@ BOOL DrawButtonItem(const DRAWITEMSTRUCT* item) {
             DrawCaptionButtonFace(item, GlyphClose, true);
             break;
         case IDC_REGISTER:
-            DrawSideButtonFace(item, GlyphAddUser, "DAFTAR");
+            DrawSideButtonFace(item, GlyphAddUser, kLabelRegister);
             break;
         case IDC_SETUP:
             DrawCaptionButtonFace(item, GlyphGear, false);
             break;
         case IDC_DISCORD:
-            DrawSideButtonFace(item, GlyphDiscord, "DISCORD");
+            DrawSideButtonFace(item, GlyphDiscord, kLabelDiscord);
             break;
         case IDC_MINIMIZE:
             DrawCaptionButtonFace(item, GlyphMinimize, false);
             break;
         case IDC_WEBSITE:
-            DrawSideButtonFace(item, GlyphGlobe, "WEBSITE");
+            DrawSideButtonFace(item, GlyphGlobe, kLabelWebsite);
             break;
         case IDC_FACEBOOK:
-            DrawSideButtonFace(item, GlyphLetterF, "FACEBOOK");
+            DrawSideButtonFace(item, GlyphLetterF, kLabelFacebook);
             break;
         case IDC_INSTAGRAM:
-            DrawSideButtonFace(item, GlyphCamera, "INSTAGRAM");
+            DrawSideButtonFace(item, GlyphCamera, kLabelInstagram);
             break;
         default:
             break;

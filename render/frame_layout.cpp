@@ -14,7 +14,7 @@ constexpr int kLastSeparatorRowBottom = 381;
 
 int ProgressFillWidth(int percent) {
     int p = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
-    if (p * kProgressFillMax <= 399)
+    if (p * kProgressFillMax < kSmallestFill * 100)
         return 0;
     return p * kProgressFillMax / 100;
 }

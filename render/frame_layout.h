@@ -1,13 +1,16 @@
 // Where the live parts of the main window's frame go: the news rows and the progress fill.
 #pragma once
 
-#include "news/news_item.h"
+#include "base/news_item.h"
 
 // The track's inner width, the fill's width at 100 %.
 constexpr int kProgressFillMax = 674;
+// A narrower fill would be all rounded corners.
+constexpr int kSmallestFill = 4;
 
 // Width of the progress fill in pixels. The percentage is clamped to 0..100 first, so a
-// run that overshoots never paints past the track; fills under 4 pixels are not drawn (0).
+// run that overshoots never paints past the track; fills under kSmallestFill pixels are
+// not drawn (0).
 int ProgressFillWidth(int percent);
 
 struct NewsRowLayout {

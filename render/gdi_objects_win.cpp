@@ -1,29 +1,20 @@
-// Creation and deletion of the GDI objects a paint uses (counted in the test build).
+// Creation and deletion of the GDI objects a paint uses, each one noted for the tally.
 #include "render/gdi_objects_win.h"
+
+#include "render/gdi_tally.h"
 
 namespace {
 
-#ifdef SKH_TESTING
-// Painting runs on the UI thread only.
-GdiTally gTally = {0, 0};
-#endif
-
 template <typename Handle>
 Handle Created(Handle handle) {
-#ifdef SKH_TESTING
     if (handle != nullptr)
-        ++gTally.created;
-#endif
+        NoteGdiCreated();
     return handle;
 }
 
 void Deleted(BOOL ok) {
-#ifdef SKH_TESTING
     if (ok)
-        ++gTally.deleted;
-#else
-    (void)ok;
-#endif
+        NoteGdiDeleted();
 }
 
 }  // namespace
@@ -65,9 +56,3 @@ void DeleteGdiObject(HGDIOBJ object) {
 void DeleteMemoryContext(HDC context) {
     Deleted(DeleteDC(context));
 }
-
-#ifdef SKH_TESTING
-GdiTally ReadGdiTally() {
-    return gTally;
-}
-#endif

@@ -5,6 +5,9 @@
 
 // Every font of the launcher differs from the others only in height, weight and face.
 HFONT MakeFont(int height, int weight, const char* face);
+constexpr char kTextFace[] = "Segoe UI";
+// The logo word and the "f" glyph.
+constexpr char kLogoFace[] = "Georgia";
 HPEN MakeSolidPen(int width, COLORREF color);
 HBRUSH MakeSolidBrush(COLORREF color);
 HRGN MakeRectRegion(int left, int top, int right, int bottom);
@@ -42,6 +45,18 @@ struct SelectedObject {
     SelectedObject& operator=(const SelectedObject&) = delete;
 };
 
+// An off-screen context; declare it before the bitmap selected into it.
+struct MemoryContext {
+    HDC context;
+    explicit MemoryContext(HDC compatibleWith) : context(MakeMemoryContext(compatibleWith)) {}
+    ~MemoryContext() {
+        if (context != nullptr)
+            DeleteMemoryContext(context);
+    }
+    MemoryContext(const MemoryContext&) = delete;
+    MemoryContext& operator=(const MemoryContext&) = delete;
+};
+
 // A clip region made for one drawing step: selected as the context's clip region, and on
 // the way out the context is left with no clip region and the region is deleted.
 struct ClipRegion {
@@ -56,13 +71,3 @@ struct ClipRegion {
     ClipRegion(const ClipRegion&) = delete;
     ClipRegion& operator=(const ClipRegion&) = delete;
 };
-
-#ifdef SKH_TESTING
-// Wine's GetGuiResources always answers 0, so the test build counts for itself every
-// object made and every successful deletion above.
-struct GdiTally {
-    long created;
-    long deleted;
-};
-GdiTally ReadGdiTally();
-#endif

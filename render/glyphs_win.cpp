@@ -1,5 +1,5 @@
 // The eight vector icons of the caption and side buttons, drawn around a centre point.
-#include "render/glyphs.h"
+#include "render/glyphs_win.h"
 
 #include "render/gdi_objects_win.h"
 #include "render/glyph_geometry.h"
@@ -86,7 +86,7 @@ void GlyphGlobe(HDC dc, int cx, int cy, int r, COLORREF color) {
 }
 
 void GlyphLetterF(HDC dc, int cx, int cy, int r, COLORREF color) {
-    GdiObject font(MakeFont(-(2 * r + 6), FW_BOLD, "Georgia"));
+    GdiObject font(MakeFont(-(2 * r + 6), FW_BOLD, kLogoFace));
     SelectedObject selectedFont(dc, font.handle);
     SetTextColor(dc, color);
     SetBkMode(dc, TRANSPARENT);

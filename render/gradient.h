@@ -1,10 +1,7 @@
 // Row colours of a vertical gradient, the integer arithmetic behind FillVerticalGradient.
 #pragma once
 
-#include <stdint.h>
-
-// A colour packed as GDI packs a COLORREF: red in the low byte, then green, then blue.
-typedef uint32_t PackedColor;
+#include "base/colour.h"
 
 // One channel of row k of h rows: top + k * (bottom - top) / h, truncated toward zero.
 int GradientChannel(int k, int h, int top, int bottom);

@@ -1,41 +1,41 @@
 // Window painting: the whole frame composed off-screen and copied to the window in one block.
-#include "render/paint.h"
+#include "render/paint_win.h"
 
-#include "app/launcher_state.h"
+#include "base/launcher_state_win.h"
+#include "base/player_texts.h"
+#include "base/window_frame.h"
 #include "render/frame_layout.h"
 #include "render/gdi_objects_win.h"
-#include "render/primitives.h"
+#include "render/primitives_win.h"
 
 namespace {
-
-// The window class's own colour, shown when the background picture did not load.
-constexpr COLORREF kWindowColor = RGB(10, 13, 22);
 
 constexpr UINT kPlainLine = DT_SINGLELINE | DT_NOPREFIX;
 constexpr UINT kClippedLine = DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
 constexpr UINT kCentredTag = DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
 constexpr UINT kStatusLine = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
 
-const char kSubtitle[] = "Kovan-Drift \xB7 Rates 4x \xB7 Classic Realm";
-
 void DrawBox(HDC dc, const char* text, int left, int top, int right, int bottom, UINT flags) {
     RECT box = {left, top, right, bottom};
     DrawTextA(dc, text, -1, &box, flags);
 }
 
+// TextOutA takes a length rather than a terminated text.
+template <size_t N>
+void DrawWord(HDC dc, int x, int y, const char (&text)[N]) {
+    TextOutA(dc, x, y, text, N - 1);
+}
+
 void DrawBackground(HDC frame) {
     if (gState.backgroundBitmap == nullptr) {
         GdiObject brush(MakeSolidBrush(kWindowColor));
-        RECT all = {0, 0, kFrameWidth, kFrameHeight};
+        RECT all = {0, 0, kWindowWidth, kWindowHeight};
         FillRect(frame, &all, static_cast<HBRUSH>(brush.handle));
         return;
     }
-    HDC picture = MakeMemoryContext(frame);
-    {
-        SelectedObject selected(picture, gState.backgroundBitmap);
-        BitBlt(frame, 0, 0, kFrameWidth, kFrameHeight, picture, 0, 0, SRCCOPY);
-    }
-    DeleteMemoryContext(picture);
+    MemoryContext picture(frame);
+    SelectedObject selected(picture.context, gState.backgroundBitmap);
+    BitBlt(frame, 0, 0, kWindowWidth, kWindowHeight, picture.context, 0, 0, SRCCOPY);
 }
 
 void DrawLogo(HDC frame) {
@@ -57,24 +57,24 @@ void DrawLogo(HDC frame) {
 
 void DrawTitles(HDC frame) {
     {
-        GdiObject font(MakeFont(-30, FW_BOLD, "Georgia"));
+        GdiObject font(MakeFont(-30, FW_BOLD, kLogoFace));
         SelectedObject selected(frame, font.handle);
         SetTextColor(frame, RGB(20, 14, 6));
-        TextOutA(frame, 81, 31, "SKARNEVO", 8);
+        DrawWord(frame, 81, 31, kLogoWord);
         SetTextColor(frame, RGB(246, 210, 120));
-        TextOutA(frame, 80, 30, "SKARNEVO", 8);
+        DrawWord(frame, 80, 30, kLogoWord);
     }
     {
-        GdiObject font(MakeFont(-15, FW_BOLD, "Segoe UI"));
+        GdiObject font(MakeFont(-15, FW_BOLD, kTextFace));
         SelectedObject selected(frame, font.handle);
         SetTextColor(frame, RGB(224, 232, 248));
-        TextOutA(frame, 82, 64, "KELMORAN HERITAGE", 17);
+        DrawWord(frame, 82, 64, kTitleLine);
     }
     {
-        GdiObject font(MakeFont(-12, FW_NORMAL, "Segoe UI"));
+        GdiObject font(MakeFont(-12, FW_NORMAL, kTextFace));
         SelectedObject selected(frame, font.handle);
         SetTextColor(frame, RGB(150, 166, 206));
-        TextOutA(frame, 32, 86, kSubtitle, 38);
+        DrawWord(frame, 32, 86, kSubtitle);
     }
 }
 
@@ -91,10 +91,10 @@ void DrawNewsPanel(HDC frame) {
         RECT accent = {46, 162, 50, 180};
         FillRect(frame, &accent, static_cast<HBRUSH>(brush.handle));
     }
-    GdiObject font(MakeFont(-16, FW_BOLD, "Segoe UI"));
+    GdiObject font(MakeFont(-16, FW_BOLD, kTextFace));
     SelectedObject selected(frame, font.handle);
     SetTextColor(frame, RGB(246, 210, 124));
-    TextOutA(frame, 60, 161, "BERITA & EVENT", 14);
+    DrawWord(frame, 60, 161, kNewsHeader);
 }
 
 void DrawNewsRows(HDC frame, int count, HFONT titleFont, HFONT tagFont, HFONT bodyFont) {
@@ -126,9 +126,9 @@ void DrawNewsRows(HDC frame, int count, HFONT titleFont, HFONT tagFont, HFONT bo
 }
 
 void DrawNewsList(HDC frame) {
-    GdiObject titleFont(MakeFont(-14, FW_BOLD, "Segoe UI"));
-    GdiObject tagFont(MakeFont(-12, FW_BOLD, "Segoe UI"));
-    GdiObject bodyFont(MakeFont(-12, FW_NORMAL, "Segoe UI"));
+    GdiObject titleFont(MakeFont(-14, FW_BOLD, kTextFace));
+    GdiObject tagFont(MakeFont(-12, FW_BOLD, kTextFace));
+    GdiObject bodyFont(MakeFont(-12, FW_NORMAL, kTextFace));
     HFONT title = static_cast<HFONT>(titleFont.handle);
     HFONT tag = static_cast<HFONT>(tagFont.handle);
     HFONT body = static_cast<HFONT>(bodyFont.handle);
@@ -140,16 +140,14 @@ void DrawNewsList(HDC frame) {
     if (count < 0) {
         SelectObject(frame, body);
         SetTextColor(frame, RGB(140, 156, 196));
-        DrawBox(frame, "Memuat berita & event...", 50, 202, 482, 224, kPlainLine);
+        DrawBox(frame, kNewsLoading, 50, 202, 482, 224, kPlainLine);
     } else if (count == 0) {
         SelectObject(frame, title);
         SetTextColor(frame, RGB(226, 234, 252));
-        DrawBox(frame, "Selamat datang di Skarnevo Kelmoran Heritage!", 50, 202, 482, 224,
-                kClippedLine);
+        DrawBox(frame, kNewsWelcomeTitle, 50, 202, 482, 224, kClippedLine);
         SelectObject(frame, body);
         SetTextColor(frame, RGB(140, 156, 196));
-        DrawBox(frame, "Berita & event tampil di sini saat online. Selamat bermain.", 50, 228, 482,
-                250, kClippedLine);
+        DrawBox(frame, kNewsWelcomeBody, 50, 228, 482, 250, kClippedLine);
     } else {
         DrawNewsRows(frame, count, title, tag, body);
     }
@@ -172,7 +170,7 @@ void DrawSideBarBackdrop(HDC frame) {
 void DrawStatusLine(HDC frame) {
     char text[kStatusTextSize];
     ReadStatusText(text);
-    GdiObject font(MakeFont(-13, FW_NORMAL, "Segoe UI"));
+    GdiObject font(MakeFont(-13, FW_NORMAL, kTextFace));
     SelectedObject selected(frame, font.handle);
     SetTextColor(frame, RGB(210, 220, 244));
     DrawBox(frame, text, 30, 456, 716, 474, kStatusLine);
@@ -202,16 +200,18 @@ void ComposeFrame(HDC frame) {
     DrawProgressBar(frame);
 }
 
+void CopyComposedFrame(HDC target, int targetX, int targetY, int width, int height, int sourceX,
+                       int sourceY) {
+    MemoryContext frame(target);
+    GdiObject bitmap(MakeCompatibleBitmap(target, kWindowWidth, kWindowHeight));
+    SelectedObject selected(frame.context, bitmap.handle);
+    ComposeFrame(frame.context);
+    BitBlt(target, targetX, targetY, width, height, frame.context, sourceX, sourceY, SRCCOPY);
+}
+
 void PaintMainWindow(HWND window) {
     PAINTSTRUCT paint;
     HDC windowContext = BeginPaint(window, &paint);
-    HDC frame = MakeMemoryContext(windowContext);
-    {
-        GdiObject bitmap(MakeCompatibleBitmap(windowContext, kFrameWidth, kFrameHeight));
-        SelectedObject selected(frame, bitmap.handle);
-        ComposeFrame(frame);
-        BitBlt(windowContext, 0, 0, kFrameWidth, kFrameHeight, frame, 0, 0, SRCCOPY);
-    }
-    DeleteMemoryContext(frame);
+    CopyComposedFrame(windowContext, 0, 0, kWindowWidth, kWindowHeight, 0, 0);
     EndPaint(window, &paint);
 }

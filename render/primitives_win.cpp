@@ -1,5 +1,5 @@
 // The three drawing primitives every gradient and rounded panel on screen is made of.
-#include "render/primitives.h"
+#include "render/primitives_win.h"
 
 #include "render/gdi_objects_win.h"
 #include "render/gradient.h"

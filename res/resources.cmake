@@ -1,5 +1,5 @@
-# Draws the pictures at build time and compiles them with the resource script into both
-# executables (cmake/windows.cmake adds ${SKH_RESOURCES} to each).
+# Draws the pictures at build time and compiles them with the resource script into an object
+# library that the launcher and its test build both link.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(SKH_PICTURE_DIR ${CMAKE_BINARY_DIR}/generated/pictures)
@@ -12,10 +12,9 @@ add_custom_command(
     VERBATIM)
 
 set(SKH_RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/res/launcher.rc)
-# windres looks up the files an .rc names in its include folders.
 set_source_files_properties(${SKH_RESOURCE_SCRIPT} PROPERTIES
-    OBJECT_DEPENDS "${SKH_PICTURES};${CMAKE_SOURCE_DIR}/res/resource_ids.h"
-    COMPILE_OPTIONS "-I${SKH_PICTURE_DIR};-I${CMAKE_SOURCE_DIR}")
-# The pictures are listed as sources too, so that each executable's build runs the
-# custom command before the script is compiled.
-set(SKH_RESOURCES ${SKH_RESOURCE_SCRIPT} ${SKH_PICTURES})
+    OBJECT_DEPENDS "${SKH_PICTURES};${CMAKE_SOURCE_DIR}/res/resource_ids.h")
+# The pictures are listed as sources too, so that the custom command runs before the script
+# is compiled; windres finds them through the include folders.
+add_library(skh_resources OBJECT ${SKH_RESOURCE_SCRIPT} ${SKH_PICTURES})
+target_include_directories(skh_resources PRIVATE ${SKH_PICTURE_DIR} ${CMAKE_SOURCE_DIR})

@@ -13,6 +13,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/server_files.h"
+#include "base/text_lines.h"
 #include "patch/manifest.h"
 #include "tools/file_jobs.h"
 #include "tools/publish_names.h"
@@ -21,10 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kTreeName[] = "skh-full";
-constexpr char kStagingName[] = ".skh-full.new";
-constexpr char kManifestName[] = "manifest.txt";
-constexpr char kVersionName[] = "version.txt";
+constexpr char kStagingName[] = "." SKH_FULL_TREE ".new";
 
 struct ClientFile {
     std::string diskPath;   // relative, as the client folder names it (UTF-8)
@@ -163,7 +162,7 @@ bool SwapInTree(const fs::path& staging, const fs::path& live, std::ostream& err
         if (!error)
             fs::remove_all(old, error);
         error.clear();
-        if (!fs::exists(live / kManifestName))
+        if (!fs::exists(live / kManifestFileName))
             error = std::make_error_code(std::errc::io_error);
     }
     if (error) {
@@ -207,7 +206,7 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
         errors << "cannot use output folder " << options.outDir << "\n";
         return kExitUsage;
     }
-    const fs::path live = outRoot / kTreeName;
+    const fs::path live = outRoot / kFullTreeName;
     if (IsSameOrInside(outRoot, clientRoot) || IsSameOrInside(clientRoot, live)) {
         errors << "the output folder and the client folder must not lie inside each other\n";
         return kExitUsage;
@@ -231,8 +230,8 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
     }
 
     std::string oldVersionText, oldManifest, version;
-    ReadWholeFile(live / kVersionName, &oldVersionText);
-    ReadWholeFile(live / kManifestName, &oldManifest);
+    ReadWholeFile(live / kVersionFileName, &oldVersionText);
+    ReadWholeFile(live / kManifestFileName, &oldManifest);
     const std::string oldVersion = FirstLine(oldVersionText);
     if (!ChooseVersion(options, oldVersion, &version, errors))
         return kExitUsage;
@@ -286,8 +285,8 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
                   "version, or launchers would not check the changed files\n";
         return kExitUsage;
     }
-    if (!WriteWholeFile(staging / kManifestName, manifest) ||
-        !WriteWholeFile(staging / kVersionName, version + "\n")) {
+    if (!WriteWholeFile(staging / kManifestFileName, manifest) ||
+        !WriteWholeFile(staging / kVersionFileName, version + "\n")) {
         fs::remove_all(staging, error);
         errors << "cannot write the manifest or the version file\n";
         return kExitProblems;
@@ -304,10 +303,10 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
 }
 
 int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std::ostream& errors) {
-    const fs::path live = fs::path(outDir) / kTreeName;
+    const fs::path live = fs::path(outDir) / kFullTreeName;
     std::string manifest;
-    if (!ReadWholeFile(live / kManifestName, &manifest)) {
-        errors << "cannot read " << (live / kManifestName).string() << "\n";
+    if (!ReadWholeFile(live / kManifestFileName, &manifest)) {
+        errors << "cannot read " << (live / kManifestFileName).string() << "\n";
         return kExitProblems;
     }
     int problems = 0;
@@ -317,10 +316,10 @@ int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std
     };
 
     std::string versionText;
-    if (!ReadWholeFile(live / kVersionName, &versionText) || versionText.empty()) {
-        problem(kVersionName, "missing or empty; launchers would report the server offline");
+    if (!ReadWholeFile(live / kVersionFileName, &versionText) || versionText.empty()) {
+        problem(kVersionFileName, "missing or empty; launchers would report the server offline");
     } else if (!VersionProblem(FirstLine(versionText)).empty()) {
-        problem(kVersionName, VersionProblem(FirstLine(versionText)));
+        problem(kVersionFileName, VersionProblem(FirstLine(versionText)));
     }
 
     // The launcher's own reader, so verify accepts exactly what the launcher accepts.
@@ -330,14 +329,14 @@ int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std
     manifest.push_back('\0');
     char* cursor = &manifest[0];
     int lineNumber = 0;
-    while (char* line = NextManifestLine(&cursor)) {
+    while (char* line = NextLine(&cursor)) {
         ++lineNumber;
         std::string lineText = line;
         ManifestEntry entry;
         if (!ParseManifestEntry(line, &entry)) {
             if (lineText[0] != '#')
-                problem(kManifestName, "line " + std::to_string(lineNumber) +
-                                           " is not an entry and is ignored by the launcher");
+                problem(kManifestFileName, "line " + std::to_string(lineNumber) +
+                                               " is not an entry and is ignored by the launcher");
             continue;
         }
         const std::string path = entry.path;
@@ -367,7 +366,7 @@ int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std
         bool lowerHex = digest.size() == kDigestLength &&
                         digest.find_first_not_of("0123456789abcdef") == std::string::npos;
         if (!lowerHex) {
-            if (digest != "big")
+            if (digest != kBigDigestField)
                 problem(path, "digest \"" + PrintableName(digest) +
                                   "\" is neither 40 lowercase hexadecimal digits nor \"big\"");
             continue;
@@ -383,7 +382,7 @@ int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std
         if (it->is_directory(error))
             continue;
         std::string name = it->path().lexically_relative(live).generic_string();
-        if (name != kManifestName && name != kVersionName && listed.count(name) == 0)
+        if (name != kManifestFileName && name != kVersionFileName && listed.count(name) == 0)
             problem(name, "not listed in the manifest");
     }
     if (error)

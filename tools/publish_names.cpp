@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "base/game_path.h"
+#include "base/own_files.h"
 #include "patch/manifest.h"
 
 namespace {
@@ -127,8 +129,8 @@ std::string PublishedPathProblem(const std::string& path) {
             break;
         start = end + 1;
     }
-    char local[kLocalPathLimit + 1];
-    if (!BuildLocalPath(kAssumedGameDir, path.c_str(), local, sizeof(local)))
+    char local[kPathSize];
+    if (!GameFolderPath(kAssumedGameDir, path.c_str(), local, sizeof(local)))
         return "the local path would be longer than 259 characters in " +
                std::string(kAssumedGameDir);
     char encoded[kEncodedPathLimit + 1];
@@ -138,10 +140,8 @@ std::string PublishedPathProblem(const std::string& path) {
 }
 
 bool IsLauncherOwnFile(const std::string& path) {
-    static const char* const kOwnFiles[] = {"SKH2026_Patcher.exe", "SKH2026_Patcher.new.exe",
-                                            "_skh_update.bat", "SKH2026_patch.state"};
     std::string folded = FoldCaseWindows1252(path);
-    for (const char* own : kOwnFiles) {
+    for (const char* own : kLauncherOwnFiles) {
         if (folded == FoldCaseWindows1252(own))
             return true;
     }
@@ -166,7 +166,7 @@ std::string FoldCaseWindows1252(const std::string& path) {
 
 std::string ManifestLine(const std::string& path, int64_t size, const std::string& digest) {
     std::string line = path + "|" + std::to_string(size) + "|";
-    line += size > kDigestSizeLimit ? std::string("big") : digest;
+    line += size > kDigestSizeLimit ? std::string(kBigDigestField) : digest;
     return line + "\n";
 }
 

@@ -88,15 +88,15 @@ fresh_game SKH2026_Patcher.exe 5 "$new_build_exe"
 cp "$new_build_exe" "$game/SKH2026_Patcher.new.exe"
 printf 'old' >"$game/SKH2026_Patcher.exe"
 touch "$game/hold.flag"
-python3 - "$SKH_SOURCE_DIR/patch/update_script.cpp" "$game/_skh_update.bat" <<'PY'
-import re, sys
-source = open(sys.argv[1], encoding="utf-8").read()
-start = source.index("kUpdateScript[] =")
-text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', source[start:source.index(";", start)]))
-lines = text.encode().decode("unicode_escape").split("\r\n")
-assert lines[4].startswith("tasklist "), lines[4]
-lines[4] = 'dir /b "hold.flag" >nul 2>&1'
-open(sys.argv[2], "wb").write("\r\n".join(lines).encode())
+# The script's bytes as the shipped launcher holds them.
+python3 - "$build/SKH2026_Patcher.exe" "$game/_skh_update.bat" <<'PY'
+import sys
+image = open(sys.argv[1], "rb").read()
+start = image.index(b"@echo off\r\n")
+lines = image[start:start + 320].split(b"\r\n")
+assert lines[4].startswith(b"tasklist "), lines[4]
+lines[4] = b'dir /b "hold.flag" >nul 2>&1'
+open(sys.argv[2], "wb").write(b"\r\n".join(lines))
 PY
 (cd "$work" && exec wine cmd /c "$game_win\\_skh_update.bat" >/dev/null 2>&1) &
 script_pid=$!

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "patch/build_number.h"
+#include "patch/self_update.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

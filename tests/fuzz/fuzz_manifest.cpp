@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "base/game_path.h"
+#include "base/text_lines.h"
 #include "patch/manifest.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int n = 0;
     char local[260];
     char encoded[2048];
-    while (char* line = NextManifestLine(&cursor)) {
+    while (char* line = NextLine(&cursor)) {
         if (strpbrk(line, "\r\n") != nullptr)
             __builtin_trap();
         ManifestEntry entry;
@@ -28,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (percent < 5 || percent > 95)
             __builtin_trap();
         bool refused = IsRefusedPath(entry.path);
-        if (!refused && BuildLocalPath("C:\\Game\\", entry.path, local, sizeof(local))) {
+        if (!refused && GameFolderPath("C:\\Game\\", entry.path, local, sizeof(local))) {
             if (strlen(local) > 259 || strchr(local, '/') != nullptr)
                 __builtin_trap();
             if (strstr(local + 8, ":") != nullptr)

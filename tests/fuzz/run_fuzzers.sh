@@ -13,7 +13,7 @@ out=${1:-$root/build/fuzz}
 mkdir -p "$out"
 
 sources=()
-for dir in app patch news render; do
+for dir in base app patch news render; do
     for source in "$root/$dir"/*.cpp; do
         [[ $source == *_win.cpp ]] || sources+=("$source")
     done

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/game_path.h"
+#include "base/text_lines.h"
 #include "patch/manifest.h"
 
 namespace {
@@ -11,7 +13,7 @@ namespace {
 std::vector<std::string> Lines(std::string text) {
     std::vector<std::string> out;
     char* cursor = &text[0];
-    while (char* line = NextManifestLine(&cursor))
+    while (char* line = NextLine(&cursor))
         out.push_back(line);
     return out;
 }
@@ -137,12 +139,12 @@ TEST(ManifestPaths, RefusesWhatCouldLeaveTheGameFolderOrNameADevice) {
 
 TEST(ManifestPaths, LocalPathTurnsSlashesAndRefusesWhatWouldBeCut) {
     char out[260];
-    ASSERT_TRUE(BuildLocalPath("C:\\Games\\SKH\\", "dir one/a b.txt", out, sizeof(out)));
+    ASSERT_TRUE(GameFolderPath("C:\\Games\\SKH\\", "dir one/a b.txt", out, sizeof(out)));
     EXPECT_STREQ(out, "C:\\Games\\SKH\\dir one\\a b.txt");
     std::string dir = "C:\\G\\";  // 5 characters
-    EXPECT_TRUE(BuildLocalPath(dir.c_str(), std::string(254, 'a').c_str(), out, sizeof(out)));
+    EXPECT_TRUE(GameFolderPath(dir.c_str(), std::string(254, 'a').c_str(), out, sizeof(out)));
     EXPECT_EQ(std::string(out).size(), 259u);
-    EXPECT_FALSE(BuildLocalPath(dir.c_str(), std::string(255, 'a').c_str(), out, sizeof(out)));
+    EXPECT_FALSE(GameFolderPath(dir.c_str(), std::string(255, 'a').c_str(), out, sizeof(out)));
 }
 
 TEST(ManifestPaths, EncoderKeepsUnreservedBytesAndEscapesTheRest) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_lines.h"
 #include "patch/manifest.h"
 #include "tools/publish.h"
 #include "tools/publish_names.h"
@@ -154,7 +155,7 @@ TEST_F(PublishTree, LauncherReadsEveryEntryAndKeepsThePublishedFiles) {
     char* cursor = &manifest[0];
     for (const File& file : files) {
         SCOPED_TRACE(PrintableName(file.served));
-        char* line = NextManifestLine(&cursor);
+        char* line = NextLine(&cursor);
         ManifestEntry entry;
         ASSERT_TRUE(line != nullptr && ParseManifestEntry(line, &entry));
         EXPECT_EQ(std::string(entry.path), file.served);
@@ -169,7 +170,7 @@ TEST_F(PublishTree, LauncherReadsEveryEntryAndKeepsThePublishedFiles) {
         EXPECT_EQ(DecideAfterHash(true, Sha1Hex(file.content).c_str(), entry.digest),
                   EntryAction::Keep);
     }
-    EXPECT_EQ(NextManifestLine(&cursor), nullptr);
+    EXPECT_EQ(NextLine(&cursor), nullptr);
 }
 
 TEST_F(PublishTree, RefusedNamesAreNamedAndNothingIsPublished) {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "patch/run_text.h"
+#include "patch/patch_run.h"
 
 TEST(CutAtLineBreak, StopsAtFirstCarriageReturnOrLineFeed) {
     char a[] = "7\r\n";

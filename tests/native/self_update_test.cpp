@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "patch/build_number.h"
-#include "patch/update_script.h"
+#include "patch/self_update.h"
+#include "patch/self_update.h"
 
 TEST(ParseBuildNumber, ReadsAsAtoiWithClamping) {
     // Each expected value with every text that must give it.

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 
-#include "app/launcher_state.h"
-#include "news/news_thread.h"
-#include "patch/http.h"
+#include "base/launcher_state_win.h"
+#include "news/news_thread_win.h"
+#include "base/http_win.h"
+#include "base/status_win.h"
+#include "test_seams.h"
 #include "support/test_support.h"
 
 namespace {

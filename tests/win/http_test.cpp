@@ -3,8 +3,10 @@
 
 #include <stdlib.h>
 
-#include "app/launcher_state.h"
-#include "patch/http.h"
+#include "base/launcher_state_win.h"
+#include "base/http_win.h"
+#include "base/status_win.h"
+#include "test_seams.h"
 #include "support/test_support.h"
 
 namespace {
@@ -20,13 +22,10 @@ struct FetchResult {
 };
 
 FetchResult Fetch(const std::string& url) {
-    int length = 0;
-    char* text = HttpFetchText(url.c_str(), &length);
-    if (text == nullptr)
+    FetchedText text = HttpFetchText(url.c_str());
+    if (text.text == nullptr)
         return {false, "", 0};
-    FetchResult result{true, std::string(text, length), length};
-    free(text);
-    return result;
+    return {true, std::string(text.text, text.length), text.length};
 }
 
 class HttpTest : public ::testing::Test {

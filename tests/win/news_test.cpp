@@ -4,8 +4,8 @@
 #include <process.h>
 #include <string.h>
 
-#include "app/launcher_state.h"
-#include "news/news_thread.h"
+#include "base/launcher_state_win.h"
+#include "news/news_thread_win.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,8 +1,10 @@
 // The patch run's three ends, the version and state-file rules, against the local server.
 #include <gtest/gtest.h>
 
-#include "app/launcher_state.h"
-#include "patch/http.h"
+#include "base/launcher_state_win.h"
+#include "base/http_win.h"
+#include "base/status_win.h"
+#include "test_seams.h"
 #include "support/test_support.h"
 
 namespace {

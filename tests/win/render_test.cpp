@@ -9,13 +9,17 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/launcher_state.h"
+#include "base/control_ids.h"
+#include "base/launcher_state_win.h"
 #include "render/gdi_objects_win.h"
-#include "render/glyphs.h"
+#include "render/glyphs_win.h"
 #include "render/gradient.h"
-#include "render/paint.h"
-#include "render/primitives.h"
+#include "base/window_frame.h"
+#include "render/button_faces_win.h"
+#include "render/paint_win.h"
+#include "render/primitives_win.h"
 #include "support/test_support.h"
+#include "test_seams.h"
 
 namespace {
 
@@ -303,8 +307,8 @@ HWND MakePaintingWindow() {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "SkhRenderTestWindow";
     RegisterClassA(&windowClass);
-    return CreateWindowExA(0, "SkhRenderTestWindow", "render", WS_POPUP, 0, 0, kFrameWidth,
-                           kFrameHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowExA(0, "SkhRenderTestWindow", "render", WS_POPUP, 0, 0, kWindowWidth,
+                           kWindowHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 HWND MakeChildButton(HWND parent, int id, int left, int top, int width, int height) {
@@ -315,7 +319,7 @@ HWND MakeChildButton(HWND parent, int id, int left, int top, int width, int heig
 
 class FrameTest : public ::testing::Test {
 protected:
-    Canvas frame{kFrameWidth, kFrameHeight};
+    Canvas frame{kWindowWidth, kWindowHeight};
     void SetUp() override {
         ResetLauncherForRun(MakeGameDir("render"));
         gState.backgroundBitmap = nullptr;
@@ -342,7 +346,7 @@ TEST_F(FrameTest, BackgroundPictureIsCopiedFirstOrTheWindowColourShows) {
     const Px plain[] = {{600, 100, kWindowColor}, {0, 0, kWindowColor}, {819, 519, kWindowColor}};
     ExpectPixels(frame, plain);
 
-    Canvas picture(kFrameWidth, kFrameHeight, RGB(90, 60, 30));
+    Canvas picture(kWindowWidth, kWindowHeight, RGB(90, 60, 30));
     SelectObject(picture.dc, picture.previous);
     gState.backgroundBitmap = picture.bitmap;
     Compose();

@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "app/launcher_state.h"
-#include "patch/http.h"
-#include "patch/stages.h"
+#include "base/launcher_state_win.h"
+#include "base/http_win.h"
+#include "base/status_win.h"
+#include "test_seams.h"
+#include "patch/manifest_win.h"
+#include "patch/patch_run_win.h"
+#include "patch/runtime_win.h"
+#include "patch/self_update_win.h"
 #include "support/test_support.h"
 
 namespace {

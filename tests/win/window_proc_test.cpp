@@ -5,8 +5,9 @@
 #include <array>
 #include <string>
 
-#include "app/launcher_state.h"
-#include "app/window_proc.h"
+#include "base/control_ids.h"
+#include "base/launcher_state_win.h"
+#include "app/window_proc_win.h"
 #include "support/test_support.h"
 
 namespace {

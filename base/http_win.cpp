@@ -1,12 +1,14 @@
 // WinINet transfers: a whole body into memory, or a body streamed to a file.
-#include "patch/http.h"
+#include "base/http_win.h"
 
 #include <windows.h>
 #include <wininet.h>
 #include <stdio.h>
-#include <stdlib.h>
 
-#include "app/handle_guards_win.h"
+#include "base/handle_guards_win.h"
+#include "base/path_facts_win.h"
+#include "base/player_texts.h"
+#include "base/status_win.h"
 
 namespace {
 
@@ -18,7 +20,13 @@ constexpr DWORD kRequestFlags =
 constexpr DWORD kInitialTextCapacity = 131072;
 constexpr DWORD kGrowthMargin = 4096;
 constexpr DWORD kDownloadChunk = 65536;
-constexpr int64_t kProgressThreshold = 8388608;
+// Larger downloads show their megabytes as they arrive.
+constexpr int64_t kProgressThreshold = 8 << 20;
+constexpr int kProgressLineSize = 200;
+// A body this large would overflow the doubling of a 32-bit capacity.
+constexpr DWORD kLargestTextCapacity = 0x7fffffffu / 2;
+// Room for the digits of a 64-bit Content-Length and its terminator.
+constexpr DWORD kLengthHeaderSize = 32;
 
 struct InternetHandle {
     HINTERNET handle;
@@ -29,16 +37,6 @@ struct InternetHandle {
     }
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
-};
-
-struct HeapText {
-    char* data = nullptr;
-    ~HeapText() { free(data); }
-    char* Release() {
-        char* out = data;
-        data = nullptr;
-        return out;
-    }
 };
 
 HINTERNET OpenSession() {
@@ -63,7 +61,7 @@ bool StatusIsOk(HINTERNET request) {
 // The announced body length, or -1 without a Content-Length header. Read as text because
 // the numeric form of the query stops at 32 bits.
 int64_t AnnouncedLength(HINTERNET request) {
-    char text[32];
+    char text[kLengthHeaderSize];
     DWORD size = sizeof(text);
     if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
         return -1;
@@ -77,48 +75,49 @@ int64_t AnnouncedLength(HINTERNET request) {
 
 }  // namespace
 
-char* HttpFetchText(const char* url, int* length) {
+FetchedText HttpFetchText(const char* url) {
+    FetchedText result;
     InternetHandle session(OpenSession());
     if (session.handle == nullptr)
-        return nullptr;
+        return result;
     InternetHandle request(OpenRequest(session.handle, url));
     if (request.handle == nullptr || !StatusIsOk(request.handle))
-        return nullptr;
+        return result;
     int64_t announced = AnnouncedLength(request.handle);
 
-    HeapText text;
+    FetchedText body;
     DWORD capacity = kInitialTextCapacity;
-    text.data = static_cast<char*>(malloc(capacity));
-    if (text.data == nullptr)
-        return nullptr;
+    body.text = static_cast<char*>(malloc(capacity));
+    if (body.text == nullptr)
+        return result;
     DWORD received = 0;
     for (;;) {
         DWORD got = 0;
         // A failed read is a broken transfer, never the end of the body.
-        if (!InternetReadFile(request.handle, text.data + received, capacity - 1 - received,
+        if (!InternetReadFile(request.handle, body.text + received, capacity - 1 - received,
                               &got)) {
-            return nullptr;
+            return result;
         }
         if (got == 0)
             break;
         received += got;
         if (capacity - received < kGrowthMargin) {
-            if (capacity > 0x7fffffffu / 2)
-                return nullptr;
-            char* grown = static_cast<char*>(realloc(text.data, capacity * 2));
+            if (capacity > kLargestTextCapacity)
+                return result;
+            char* grown = static_cast<char*>(realloc(body.text, capacity * 2));
             if (grown == nullptr)
-                return nullptr;
-            text.data = grown;
+                return result;
+            body.text = grown;
             capacity *= 2;
         }
     }
     // WinINet reports a connection cut in mid-body as a clean end: only the announced
     // length tells them apart.
     if (announced >= 0 && static_cast<int64_t>(received) != announced)
-        return nullptr;
-    text.data[received] = '\0';
-    *length = static_cast<int>(received);
-    return text.Release();
+        return result;
+    body.text[received] = '\0';
+    body.length = static_cast<int>(received);
+    return body;
 }
 
 bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize) {
@@ -153,8 +152,8 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
             return false;
         total += got;
         if (expectedSize > kProgressThreshold) {
-            char line[200];
-            snprintf(line, sizeof(line), "Mengunduh data game...  %lld / %lld MB",
+            char line[kProgressLineSize];
+            snprintf(line, sizeof(line), kStatusMegabytesFormat,
                      static_cast<long long>(total >> 20), static_cast<long long>(expectedMb));
             SetStatus(line, -1);
         }

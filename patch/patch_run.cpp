@@ -1,8 +1,10 @@
 // Pure text rules of the patch run: version lines and the final status message.
-#include "patch/run_text.h"
+#include "patch/patch_run.h"
 
 #include <stdio.h>
 #include <string.h>
+
+#include "base/player_texts.h"
 
 void CutAtLineBreak(char* text) {
     text[strcspn(text, "\r\n")] = '\0';
@@ -10,10 +12,10 @@ void CutAtLineBreak(char* text) {
 
 void FormatFinalMessage(int downloadedCount, int failedCount, char* out, size_t outSize) {
     if (failedCount > 0) {
-        snprintf(out, outSize, "Selesai, tapi %d file gagal. Klik MAIN/ulang.", failedCount);
+        snprintf(out, outSize, kStatusFailedFormat, failedCount);
     } else if (downloadedCount > 0) {
-        snprintf(out, outSize, "Update selesai (%d file). Siap dimainkan!", downloadedCount);
+        snprintf(out, outSize, kStatusUpdatedFormat, downloadedCount);
     } else {
-        snprintf(out, outSize, "File lengkap & terbaru. Siap dimainkan!");
+        snprintf(out, outSize, "%s", kStatusUpToDate);
     }
 }

@@ -3,6 +3,9 @@
 
 #include <stddef.h>
 
+// The state file keeps at most this many bytes of the version line that was last completed.
+constexpr int kLocalVersionSize = 128;
+
 // Ends text at its first carriage return or line feed.
 void CutAtLineBreak(char* text);
 

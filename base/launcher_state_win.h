@@ -1,18 +1,18 @@
-// The one process-wide record the UI thread and the two workers meet through.
+// The one process-wide record the UI thread and the two workers meet through, with the two
+// messages the workers post and the two rectangles they invalidate.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 
-#include "app/control_ids.h"
-#include "news/news_item.h"
+#include "base/game_path.h"
+#include "base/news_item.h"
 
 constexpr UINT WM_PATCH_FINISHED = WM_APP + 1;
 constexpr UINT WM_NEWS_READY = WM_APP + 2;
 
 constexpr int kStatusTextSize = 300;
-constexpr int kPathSize = 260;
 
 extern const RECT statusArea;
 extern const RECT newsArea;

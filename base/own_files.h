@@ -1,0 +1,22 @@
+// Names of the programs and files the launcher keeps or starts in the game folder. They are
+// macros as well as constants because the update script and two warnings are built from them.
+#pragma once
+
+#define SKH_LAUNCHER_FILE "SKH2026_Patcher.exe"
+#define SKH_NEW_LAUNCHER_FILE "SKH2026_Patcher.new.exe"
+#define SKH_UPDATE_SCRIPT_FILE "_skh_update.bat"
+#define SKH_STATE_FILE "SKH2026_patch.state"
+#define SKH_GAME_CLIENT_FILE "SKH2026.exe"
+#define SKH_SETTINGS_TOOL_FILE "setrovia.exe"
+
+constexpr char kLauncherFileName[] = SKH_LAUNCHER_FILE;
+constexpr char kNewLauncherFileName[] = SKH_NEW_LAUNCHER_FILE;
+constexpr char kUpdateScriptFileName[] = SKH_UPDATE_SCRIPT_FILE;
+constexpr char kStateFileName[] = SKH_STATE_FILE;
+constexpr char kGameClientFileName[] = SKH_GAME_CLIENT_FILE;
+constexpr char kSettingsToolFileName[] = SKH_SETTINGS_TOOL_FILE;
+constexpr char kRuntimeInstallerPath[] = "_Runtime\\vc_redist.x86.exe";
+
+// The files a client tree must never overwrite: the launcher, its update and its record.
+constexpr const char* kLauncherOwnFiles[] = {kLauncherFileName, kNewLauncherFileName,
+                                             kUpdateScriptFileName, kStateFileName};

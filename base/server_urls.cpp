@@ -1,0 +1,8 @@
+// The patch host the operator built the launcher for.
+#include "base/server_urls.h"
+
+#include "base/server_files.h"
+#include "build_config.h"
+
+const char* const FULL_BASE_URL = SKH_PATCH_ROOT "/" SKH_FULL_TREE "/";
+const char* const SHARE_BASE_URL = SKH_PATCH_ROOT "/" SKH_SHARE_TREE "/";

@@ -1,0 +1,43 @@
+# The layer rule, checked before anything compiles (cmake -P, with SOURCE_DIR set):
+#   base/ includes only base/; patch/, news/ and render/ include base/ and their own folder;
+#   app/ includes every layer and res/; tools/ includes base/, patch/ and its own folder.
+#   A file whose name does not end in _win (header or source) includes no Windows header and
+#   no _win header, so that it builds and is tested natively.
+cmake_minimum_required(VERSION 3.20)
+set(allowed_base base)
+set(allowed_patch base patch)
+set(allowed_news base news)
+set(allowed_render base render)
+set(allowed_app base patch news render app res)
+set(allowed_tools base patch tools)
+set(windows_headers windows wininet wincrypt shellapi process)
+
+set(problems "")
+foreach(layer base patch news render app tools)
+    file(GLOB files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
+    foreach(file ${files})
+        string(REGEX MATCH "_win\\.(h|cpp)$" is_windows_file "${file}")
+        file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include")
+        foreach(line ${lines})
+            if(line MATCHES "\"([a-z]+)/([A-Za-z0-9_]+)\\.h\"")
+                set(folder ${CMAKE_MATCH_1})
+                set(header ${CMAKE_MATCH_2})
+                if(NOT folder IN_LIST allowed_${layer})
+                    string(APPEND problems "  ${file}: ${layer}/ may not include ${folder}/\n")
+                endif()
+                if(NOT is_windows_file AND header MATCHES "_win$")
+                    string(APPEND problems "  ${file}: a portable file includes ${folder}/${header}.h\n")
+                endif()
+            elseif(line MATCHES "<([a-z]+)\\.h>")
+                set(system_header ${CMAKE_MATCH_1})
+                if(NOT is_windows_file AND system_header IN_LIST windows_headers)
+                    string(APPEND problems
+                           "  ${file}: a portable file includes <${system_header}.h>; name it *_win\n")
+                endif()
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+if(problems)
+    message(FATAL_ERROR "Layer rule broken (see docs/ARCHITECTURE.md):\n${problems}")
+endif()

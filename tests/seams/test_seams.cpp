@@ -1,0 +1,79 @@
+// The test build's seams: a patch root chosen at run time, a record of the status lines and a
+// tally of GDI objects, linked instead of base/server_urls.cpp, base/status_note.cpp and
+// render/gdi_tally.cpp.
+#include "test_seams.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "base/server_files.h"
+#include "base/server_urls.h"
+#include "base/status_note.h"
+#include "build_config.h"
+#include "render/gdi_tally.h"
+
+namespace {
+
+constexpr size_t kBaseUrlSize = 600;
+char gFullBase[kBaseUrlSize];
+char gShareBase[kBaseUrlSize];
+
+// Runs before main: the launcher built with these seams reads its server from the
+// environment, so an end-to-end test can start it against the local server.
+const bool gRootFromEnvironment = [] {
+    const char* root = getenv("SKH_TEST_PATCH_ROOT");
+    SetPatchRootForTests(root != nullptr && *root != '\0' ? root : SKH_PATCH_ROOT);
+    return true;
+}();
+
+std::mutex gStatusLock;
+std::vector<StatusRecord> gStatusLog;
+bool gStatusRecording = true;
+
+// Painting runs on the UI thread, but a test may paint on several.
+std::atomic<long> gCreated{0};
+std::atomic<long> gDeleted{0};
+
+}  // namespace
+
+const char* const FULL_BASE_URL = gFullBase;
+const char* const SHARE_BASE_URL = gShareBase;
+
+void SetPatchRootForTests(const char* root) {
+    snprintf(gFullBase, sizeof(gFullBase), "%s/%s/", root, kFullTreeName);
+    snprintf(gShareBase, sizeof(gShareBase), "%s/%s/", root, kShareTreeName);
+}
+
+void NoteStatus(const char* text, int percent) {
+    std::lock_guard<std::mutex> guard(gStatusLock);
+    // As the status line keeps it: at most 299 characters.
+    if (gStatusRecording)
+        gStatusLog.push_back({std::string(text).substr(0, 299), percent});
+}
+
+std::vector<StatusRecord> TakeStatusLog() {
+    std::lock_guard<std::mutex> guard(gStatusLock);
+    std::vector<StatusRecord> out;
+    out.swap(gStatusLog);
+    return out;
+}
+
+void SetStatusRecording(bool on) {
+    std::lock_guard<std::mutex> guard(gStatusLock);
+    gStatusRecording = on;
+}
+
+void NoteGdiCreated() {
+    ++gCreated;
+}
+
+void NoteGdiDeleted() {
+    ++gDeleted;
+}
+
+GdiTally ReadGdiTally() {
+    return {gCreated.load(), gDeleted.load()};
+}

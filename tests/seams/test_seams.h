@@ -1,0 +1,26 @@
+// What the test build links in place of the launcher's seams, and how tests reach it: the
+// patch host's root, the record of every status line, and the GDI tally.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Points FULL_BASE_URL and SHARE_BASE_URL at root ("https://localhost:PORT"). Until a test
+// calls it they follow SKH_TEST_PATCH_ROOT, or the build's own patch host.
+void SetPatchRootForTests(const char* root);
+
+struct StatusRecord {
+    std::string text;
+    int percent;
+};
+// Every SetStatus call since the last call, in order.
+std::vector<StatusRecord> TakeStatusLog();
+// Benchmarks switch the record off so that it does not count as the launcher's memory.
+void SetStatusRecording(bool on);
+
+// Every GDI object the painting made, and every successful deletion.
+struct GdiTally {
+    long created;
+    long deleted;
+};
+GdiTally ReadGdiTally();
