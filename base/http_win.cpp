@@ -17,9 +17,9 @@ constexpr char kUserAgent[] = "SKH2026-Patcher/1.0";
 // manifest or game file would otherwise be taken for the server's current one.
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
-constexpr DWORD kInitialTextCapacity = 131072;
-constexpr DWORD kGrowthMargin = 4096;
-constexpr DWORD kDownloadChunk = 65536;
+constexpr DWORD kInitialTextCapacity = 128 << 10;
+constexpr DWORD kGrowthMargin = 4 << 10;
+constexpr DWORD kDownloadChunk = 64 << 10;
 // Larger downloads show their megabytes as they arrive.
 constexpr int64_t kProgressThreshold = 8 << 20;
 constexpr int kProgressLineSize = 200;
@@ -29,8 +29,8 @@ constexpr DWORD kLargestTextCapacity = 0x7fffffffu / 2;
 constexpr DWORD kLengthHeaderSize = 32;
 
 struct InternetHandle {
-    HINTERNET handle;
-    explicit InternetHandle(HINTERNET h) : handle(h) {}
+    HINTERNET handle = nullptr;
+    InternetHandle() = default;
     ~InternetHandle() {
         if (handle != nullptr)
             InternetCloseHandle(handle);
@@ -39,13 +39,13 @@ struct InternetHandle {
     InternetHandle& operator=(const InternetHandle&) = delete;
 };
 
-HINTERNET OpenSession() {
-    return InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-}
-
-HINTERNET OpenRequest(HINTERNET session, const char* url) {
-    return InternetOpenUrlA(session, url, nullptr, 0, kRequestFlags, 0);
-}
+// One GET: its own session (no connection is reused), the request closed before it, and the
+// body length the server announced.
+struct Request {
+    InternetHandle session;
+    InternetHandle request;
+    int64_t announced = -1;
+};
 
 // An error page must never be stored as a game file or parsed as a control file.
 bool StatusIsOk(HINTERNET request) {
@@ -73,17 +73,26 @@ int64_t AnnouncedLength(HINTERNET request) {
     return value;
 }
 
+// False when there is no connection or the answer is not 200.
+bool OpenRequest(const char* url, Request* out) {
+    out->session.handle =
+        InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (out->session.handle == nullptr)
+        return false;
+    out->request.handle = InternetOpenUrlA(out->session.handle, url, nullptr, 0, kRequestFlags, 0);
+    if (out->request.handle == nullptr || !StatusIsOk(out->request.handle))
+        return false;
+    out->announced = AnnouncedLength(out->request.handle);
+    return true;
+}
+
 }  // namespace
 
 FetchedText HttpFetchText(const char* url) {
     FetchedText result;
-    InternetHandle session(OpenSession());
-    if (session.handle == nullptr)
+    Request request;
+    if (!OpenRequest(url, &request))
         return result;
-    InternetHandle request(OpenRequest(session.handle, url));
-    if (request.handle == nullptr || !StatusIsOk(request.handle))
-        return result;
-    int64_t announced = AnnouncedLength(request.handle);
 
     FetchedText body;
     DWORD capacity = kInitialTextCapacity;
@@ -94,7 +103,7 @@ FetchedText HttpFetchText(const char* url) {
     for (;;) {
         DWORD got = 0;
         // A failed read is a broken transfer, never the end of the body.
-        if (!InternetReadFile(request.handle, body.text + received, capacity - 1 - received,
+        if (!InternetReadFile(request.request.handle, body.text + received, capacity - 1 - received,
                               &got)) {
             return result;
         }
@@ -113,7 +122,7 @@ FetchedText HttpFetchText(const char* url) {
     }
     // WinINet reports a connection cut in mid-body as a clean end: only the announced
     // length tells them apart.
-    if (announced >= 0 && static_cast<int64_t>(received) != announced)
+    if (request.announced >= 0 && static_cast<int64_t>(received) != request.announced)
         return result;
     body.text[received] = '\0';
     body.length = static_cast<int>(received);
@@ -121,13 +130,9 @@ FetchedText HttpFetchText(const char* url) {
 }
 
 bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize) {
-    InternetHandle session(OpenSession());
-    if (session.handle == nullptr)
+    Request request;
+    if (!OpenRequest(url, &request))
         return false;
-    InternetHandle request(OpenRequest(session.handle, url));
-    if (request.handle == nullptr || !StatusIsOk(request.handle))
-        return false;
-    int64_t announced = AnnouncedLength(request.handle);
 
     FileHandle file(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -139,7 +144,7 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
     int64_t total = 0;
     for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(request.handle, chunk, kDownloadChunk, &got))
+        if (!InternetReadFile(request.request.handle, chunk, kDownloadChunk, &got))
             return false;
         if (got == 0)
             break;
@@ -159,7 +164,7 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
         }
     }
     file.Close();
-    if (announced >= 0 && total != announced)
+    if (request.announced >= 0 && total != request.announced)
         return false;
     if (expectedSize < 0)
         return true;
