@@ -23,22 +23,26 @@ const ButtonPlacement kButtonPlacements[kButtonCount] = {
     {IDC_PLAY, 532, 412, 180, 62},
 };
 
-void GameDirFromModulePath(const char* modulePath, char* out, size_t outSize) {
+bool GameDirFromModulePath(const char* modulePath, size_t length, size_t bufferSize, char* out,
+                           size_t outSize) {
     if (outSize == 0)
-        return;
+        return false;
+    out[0] = '\0';
+    if (length == 0 || length >= bufferSize)
+        return false;
     const char* lastSlash = strrchr(modulePath, '\\');
     const char* folder = modulePath;
-    size_t length = 0;
+    size_t folderLength = 2;
     if (lastSlash != nullptr) {
-        length = static_cast<size_t>(lastSlash - modulePath) + 1;
+        folderLength = static_cast<size_t>(lastSlash - modulePath) + 1;
     } else {
         folder = ".\\";
-        length = 2;
     }
-    if (length > outSize - 1)
-        length = outSize - 1;
-    memcpy(out, folder, length);
-    out[length] = '\0';
+    if (folderLength > outSize - 1)
+        return false;
+    memcpy(out, folder, folderLength);
+    out[folderLength] = '\0';
+    return true;
 }
 
 WindowOrigin CentredWindowOrigin(int screenWidth, int screenHeight) {

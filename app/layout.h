@@ -7,8 +7,11 @@
 #include "base/window_frame.h"
 
 // The folder part of the launcher's own path, backslash kept at the end; ".\" when the path
-// has no backslash. Written into out (outSize bytes), cut and always terminated.
-void GameDirFromModulePath(const char* modulePath, char* out, size_t outSize);
+// has no backslash. length is what GetModuleFileNameA returned for a buffer of bufferSize
+// bytes. False, with out empty, when that call failed or filled its whole buffer: the path
+// was cut, and its folder part could be a folder above the game folder.
+bool GameDirFromModulePath(const char* modulePath, size_t length, size_t bufferSize, char* out,
+                           size_t outSize);
 
 struct WindowOrigin {
     int left;

@@ -2,6 +2,7 @@
 #include "app/window_proc_win.h"
 
 #include <shellapi.h>
+#include <stdio.h>
 
 #include "app/layout.h"
 #include "base/game_path.h"
@@ -13,6 +14,11 @@
 #include "render/paint_win.h"
 
 namespace {
+
+// ShellExecuteA reports a failure as a value of 32 or less.
+constexpr INT_PTR kShellExecuteFailureLimit = 32;
+constexpr INT_PTR kProgramMissing = -1;
+constexpr int kWarningSize = 200;
 
 struct WebLink {
     int command;
@@ -28,28 +34,35 @@ void ShowWarning(const char* text) {
     MessageBoxA(gState.mainWindow, text, kWarningCaption, MB_OK | MB_ICONWARNING);
 }
 
-// Starts a program of the game folder with the game folder as its working directory.
-// Returns false, after the warning box, when the file is missing or is a directory; a
-// failure of the shell itself after that is not reported.
-bool StartGameFolderProgram(const char* fileName, const char* missingWarning) {
+// Starts a program of the game folder with the game folder as its working directory and
+// returns what ShellExecuteA returned (above 32 when it started). Shows the warning box and
+// returns kProgramMissing when the file is missing or is a directory.
+INT_PTR StartGameFolderProgram(const char* fileName, const char* missingWarning) {
     char path[kPathSize];
     WIN32_FILE_ATTRIBUTE_DATA facts;
     if (!GameFolderPath(gState.gameDir, fileName, path, sizeof(path)) ||
         !GetFileAttributesExA(path, GetFileExInfoStandard, &facts) ||
         (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         ShowWarning(missingWarning);
-        return false;
+        return kProgramMissing;
     }
-    ShellExecuteA(nullptr, "open", path, nullptr, gState.gameDir, SW_SHOWNORMAL);
-    return true;
+    return reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", path, nullptr, gState.gameDir, SW_SHOWNORMAL));
 }
 
 void OnPlay() {
     // Presses during the patch run are ignored without a word: the button says so itself.
     if (gState.patchFinished.load(std::memory_order_acquire) == 0)
         return;
-    if (StartGameFolderProgram(kGameClientFileName, kGameClientMissing))
+    INT_PTR started = StartGameFolderProgram(kGameClientFileName, kGameClientMissing);
+    if (started > kShellExecuteFailureLimit) {
         PostQuitMessage(0);
+    } else if (started != kProgramMissing) {
+        // Found but not started: the launcher stays, so the player can try again.
+        char warning[kWarningSize];
+        snprintf(warning, sizeof(warning), kGameClientNotStartedFormat, static_cast<int>(started));
+        ShowWarning(warning);
+    }
 }
 
 void OpenWebLink(int command) {

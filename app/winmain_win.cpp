@@ -15,11 +15,13 @@ namespace {
 constexpr char kWindowClassName[] = "SKH2026Patcher";
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
 
+// Leaves gameDir empty when the launcher's path does not fit: the patch run then stops
+// before touching anything, and says why.
 void FixGameDir() {
     char modulePath[kPathSize] = {};
-    GetModuleFileNameA(nullptr, modulePath, sizeof(modulePath));
-    GameDirFromModulePath(modulePath, gState.gameDir, sizeof(gState.gameDir));
-    gState.gameDir[kPathSize - 1] = '\0';
+    DWORD length = GetModuleFileNameA(nullptr, modulePath, sizeof(modulePath));
+    GameDirFromModulePath(modulePath, length, sizeof(modulePath), gState.gameDir,
+                          sizeof(gState.gameDir));
 }
 
 void LoadBackground(HINSTANCE instance) {

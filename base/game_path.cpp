@@ -9,7 +9,8 @@ bool GameFolderPath(const char* gameDir, const char* relative, char* out, size_t
     if (outSize == 0)
         return false;
     out[0] = '\0';
-    if (length > static_cast<size_t>(kLocalPathLimit) || length >= outSize)
+    // An empty game folder is one the launcher could not find out: nothing may be named in it.
+    if (folderLength == 0 || length > static_cast<size_t>(kLocalPathLimit) || length >= outSize)
         return false;
     memcpy(out, gameDir, folderLength);
     memcpy(out + folderLength, relative, length - folderLength + 1);

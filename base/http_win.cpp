@@ -8,6 +8,7 @@
 #include "base/handle_guards_win.h"
 #include "base/path_facts_win.h"
 #include "base/player_texts.h"
+#include "base/run_log_win.h"
 #include "base/status_win.h"
 
 namespace {
@@ -47,15 +48,15 @@ struct Request {
     int64_t announced = -1;
 };
 
-// An error page must never be stored as a game file or parsed as a control file.
-bool StatusIsOk(HINTERNET request) {
+// The answer's status code, or 0 when it cannot be read.
+DWORD StatusCode(HINTERNET request) {
     DWORD status = 0;
     DWORD size = sizeof(status);
     if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                         nullptr)) {
-        return false;
+        return 0;
     }
-    return status == 200;
+    return status;
 }
 
 // The announced body length, or -1 without a Content-Length header. Read as text because
@@ -73,17 +74,42 @@ int64_t AnnouncedLength(HINTERNET request) {
     return value;
 }
 
-// False when there is no connection or the answer is not 200.
+// False when there is no connection or the answer is not 200: an error page must never be
+// stored as a game file or parsed as a control file.
 bool OpenRequest(const char* url, Request* out) {
     out->session.handle =
         InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (out->session.handle == nullptr)
+    if (out->session.handle == nullptr) {
+        LogProblem("GET %s: no internet access (error %lu)", url, GetLastError());
         return false;
+    }
     out->request.handle = InternetOpenUrlA(out->session.handle, url, nullptr, 0, kRequestFlags, 0);
-    if (out->request.handle == nullptr || !StatusIsOk(out->request.handle))
+    if (out->request.handle == nullptr) {
+        LogProblem("GET %s: no connection (error %lu)", url, GetLastError());
         return false;
+    }
+    const DWORD status = StatusCode(out->request.handle);
+    if (status != 200) {
+        LogProblem("GET %s: HTTP status %lu", url, status);
+        return false;
+    }
     out->announced = AnnouncedLength(out->request.handle);
     return true;
+}
+
+// WinINet reports a connection cut in mid-body as a clean end: only the announced length
+// tells them apart.
+bool ReceivedWhole(const char* url, const Request& request, int64_t received) {
+    if (request.announced < 0 || received == request.announced)
+        return true;
+    LogProblem("GET %s: body ended after %lld of %lld bytes", url,
+               static_cast<long long>(received), static_cast<long long>(request.announced));
+    return false;
+}
+
+void LogReadFailure(const char* url, int64_t received) {
+    LogProblem("GET %s: read failed after %lld bytes (error %lu)", url,
+               static_cast<long long>(received), GetLastError());
 }
 
 }  // namespace
@@ -97,36 +123,35 @@ FetchedText HttpFetchText(const char* url) {
     FetchedText body;
     DWORD capacity = kInitialTextCapacity;
     body.text = static_cast<char*>(malloc(capacity));
-    if (body.text == nullptr)
-        return result;
     DWORD received = 0;
-    for (;;) {
+    while (body.text != nullptr) {
         DWORD got = 0;
         // A failed read is a broken transfer, never the end of the body.
-        if (!InternetReadFile(request.request.handle, body.text + received, capacity - 1 - received,
-                              &got)) {
+        if (!InternetReadFile(request.request.handle, body.text + received,
+                              capacity - 1 - received, &got)) {
+            LogReadFailure(url, received);
             return result;
         }
-        if (got == 0)
-            break;
+        if (got == 0) {
+            if (!ReceivedWhole(url, request, received))
+                return result;
+            body.text[received] = '\0';
+            body.length = static_cast<int>(received);
+            return body;
+        }
         received += got;
         if (capacity - received < kGrowthMargin) {
-            if (capacity > kLargestTextCapacity)
-                return result;
-            char* grown = static_cast<char*>(realloc(body.text, capacity * 2));
+            char* grown = capacity > kLargestTextCapacity
+                              ? nullptr
+                              : static_cast<char*>(realloc(body.text, capacity * 2));
             if (grown == nullptr)
-                return result;
+                break;
             body.text = grown;
             capacity *= 2;
         }
     }
-    // WinINet reports a connection cut in mid-body as a clean end: only the announced
-    // length tells them apart.
-    if (request.announced >= 0 && static_cast<int64_t>(received) != request.announced)
-        return result;
-    body.text[received] = '\0';
-    body.length = static_cast<int>(received);
-    return body;
+    LogProblem("GET %s: no memory for more than %lu bytes", url, received);
+    return result;
 }
 
 bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize) {
@@ -136,25 +161,34 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
 
     FileHandle file(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen())
+    if (!file.IsOpen()) {
+        LogProblem("GET %s: cannot create %s (error %lu)", url, localPath, GetLastError());
         return false;
+    }
 
     const int64_t expectedMb = expectedSize >> 20;
     char chunk[kDownloadChunk];
     int64_t total = 0;
     for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(request.request.handle, chunk, kDownloadChunk, &got))
+        if (!InternetReadFile(request.request.handle, chunk, kDownloadChunk, &got)) {
+            LogReadFailure(url, total);
             return false;
+        }
         if (got == 0)
             break;
         // A server that sends more than the manifest promised is cut off before it can
         // fill the player's disk.
-        if (expectedSize >= 0 && total + got > expectedSize)
+        if (expectedSize >= 0 && total + got > expectedSize) {
+            LogProblem("GET %s: body longer than the %lld bytes listed", url,
+                       static_cast<long long>(expectedSize));
             return false;
+        }
         DWORD written = 0;
-        if (!WriteFile(file.handle, chunk, got, &written, nullptr) || written != got)
+        if (!WriteFile(file.handle, chunk, got, &written, nullptr) || written != got) {
+            LogProblem("GET %s: cannot write %s (error %lu)", url, localPath, GetLastError());
             return false;
+        }
         total += got;
         if (expectedSize > kProgressThreshold) {
             char line[kProgressLineSize];
@@ -164,10 +198,14 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
         }
     }
     file.Close();
-    if (request.announced >= 0 && total != request.announced)
+    if (!ReceivedWhole(url, request, total))
         return false;
     if (expectedSize < 0)
         return true;
     PathFacts facts = QueryPathFacts(localPath);
-    return facts.exists && !facts.isDirectory && facts.size == expectedSize;
+    if (facts.exists && !facts.isDirectory && facts.size == expectedSize)
+        return true;
+    LogProblem("GET %s: %s holds %lld bytes, the manifest lists %lld", url, localPath, facts.size,
+               static_cast<long long>(expectedSize));
+    return false;
 }

@@ -6,6 +6,8 @@
 #define SKH_NEW_LAUNCHER_FILE "SKH2026_Patcher.new.exe"
 #define SKH_UPDATE_SCRIPT_FILE "_skh_update.bat"
 #define SKH_STATE_FILE "SKH2026_patch.state"
+#define SKH_RUN_LOG_FILE "SKH2026_patch.log"
+#define SKH_HANDOVER_FILE "SKH2026_patch.handover"
 #define SKH_GAME_CLIENT_FILE "SKH2026.exe"
 #define SKH_SETTINGS_TOOL_FILE "setrovia.exe"
 
@@ -13,10 +15,16 @@ constexpr char kLauncherFileName[] = SKH_LAUNCHER_FILE;
 constexpr char kNewLauncherFileName[] = SKH_NEW_LAUNCHER_FILE;
 constexpr char kUpdateScriptFileName[] = SKH_UPDATE_SCRIPT_FILE;
 constexpr char kStateFileName[] = SKH_STATE_FILE;
+// What went wrong in the last run, for support.
+constexpr char kRunLogFileName[] = SKH_RUN_LOG_FILE;
+// The launcher build this folder last handed over to, so a hand-over that did not take is
+// not repeated.
+constexpr char kHandoverFileName[] = SKH_HANDOVER_FILE;
 constexpr char kGameClientFileName[] = SKH_GAME_CLIENT_FILE;
 constexpr char kSettingsToolFileName[] = SKH_SETTINGS_TOOL_FILE;
 constexpr char kRuntimeInstallerPath[] = "_Runtime\\vc_redist.x86.exe";
 
-// The files a client tree must never overwrite: the launcher, its update and its record.
-constexpr const char* kLauncherOwnFiles[] = {kLauncherFileName, kNewLauncherFileName,
-                                             kUpdateScriptFileName, kStateFileName};
+// The files a client tree must never overwrite: the launcher, its update and its records.
+constexpr const char* kLauncherOwnFiles[] = {kLauncherFileName,     kNewLauncherFileName,
+                                             kUpdateScriptFileName, kStateFileName,
+                                             kRunLogFileName,       kHandoverFileName};

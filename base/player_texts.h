@@ -10,12 +10,19 @@ constexpr char kWarningCaption[] = "SKH 2026";
 constexpr char kGameClientMissing[] =
     SKH_GAME_CLIENT_FILE " belum lengkap. Tunggu patch selesai / jalankan ulang.";
 constexpr char kSettingsToolMissing[] = SKH_SETTINGS_TOOL_FILE " tidak ditemukan di folder game.";
+constexpr char kGameClientNotStartedFormat[] =
+    SKH_GAME_CLIENT_FILE " tidak bisa dijalankan (kode %d). Jalankan ulang launcher.";  // code
 
 // Status line, in the order a patch run can show them.
 // A macro too: LauncherState starts with it in its static initializer.
 #define SKH_STATUS_STARTING "Memulai..."
 constexpr char kStatusStarting[] = SKH_STATUS_STARTING;
+constexpr char kStatusFolderTooLong[] =
+    "Folder game terlalu panjang. Pindahkan game ke folder yang lebih pendek.";
+constexpr char kStatusFolderNotWritable[] =
+    "Folder game tidak bisa ditulis. Pindahkan game atau jalankan sebagai administrator.";
 constexpr char kStatusSelfUpdate[] = "Memperbarui launcher...";
+constexpr char kStatusSelfUpdateFailed[] = "Update launcher gagal. Lanjut dengan versi ini.";
 constexpr char kStatusVersionCheck[] = "Mengecek versi server...";
 constexpr char kStatusOffline[] = "Server offline. Cek koneksi internet.";
 constexpr char kStatusManifestFetch[] = "Mengecek file game...";

@@ -12,6 +12,7 @@
 #include "base/launcher_state_win.h"
 #include "base/path_facts_win.h"
 #include "base/player_texts.h"
+#include "base/run_log_win.h"
 #include "base/server_urls.h"
 #include "base/status_win.h"
 #include "base/text_lines.h"
@@ -48,8 +49,10 @@ bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* 
 
     char address[kAddressSize];
     int length = snprintf(address, sizeof(address), "%s%s", FULL_BASE_URL, encoded);
-    if (length < 0 || length >= static_cast<int>(sizeof(address)))
+    if (length < 0 || length >= static_cast<int>(sizeof(address))) {
+        LogProblem("address of %.300s too long", entry.path);
         return false;
+    }
 
     CreateParentDirectories(localPath);
     return HttpDownloadFile(address, localPath, entry.size);
@@ -124,11 +127,9 @@ ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged) {
         // An entry that could reach outside the game folder, or whose name or address
         // would be cut, is never touched on disk nor requested: it only counts as failed.
         if (IsRefusedPath(entry.path) ||
-            !GameFolderPath(gState.gameDir, entry.path, localPath, sizeof(localPath))) {
-            ++counts.failedCount;
-            continue;
-        }
-        if (!EncodeUrlPath(entry.path, encoded, sizeof(encoded))) {
+            !GameFolderPath(gState.gameDir, entry.path, localPath, sizeof(localPath)) ||
+            !EncodeUrlPath(entry.path, encoded, sizeof(encoded))) {
+            LogProblem("manifest entry %d refused: %.300s", n, entry.path);
             ++counts.failedCount;
             continue;
         }

@@ -10,6 +10,7 @@
 #include "base/launcher_state_win.h"
 #include "base/own_files.h"
 #include "base/player_texts.h"
+#include "base/run_log_win.h"
 #include "base/server_files.h"
 #include "base/server_urls.h"
 #include "base/status_win.h"
@@ -47,10 +48,14 @@ void WriteLocalVersion(const char* serverVersion) {
         fwrite(serverVersion, 1, strlen(serverVersion), file.file);
 }
 
+// A body of zero bytes counts as nothing received, as a failed fetch does.
 FetchedText FetchFullTreeFile(const char* name) {
     char url[kControlAddressSize];
     snprintf(url, sizeof(url), "%s%s", FULL_BASE_URL, name);
-    return HttpFetchText(url);
+    FetchedText text = HttpFetchText(url);
+    if (text.text != nullptr && text.length == 0)
+        LogProblem("GET %s: empty body", url);
+    return text;
 }
 
 // The flag goes out before the message, so the repaint it causes shows the ready face.
@@ -64,6 +69,12 @@ unsigned FinishRun(const char* message) {
 }  // namespace
 
 unsigned __stdcall PatchThreadProc(void*) {
+    // Both are checked before anything is fetched or written: with a cut folder every path
+    // would land outside the game, and a folder that refuses writes would fail file by file.
+    if (gState.gameDir[0] == '\0')
+        return FinishRun(kStatusFolderTooLong);
+    if (!OpenRunLog())
+        return FinishRun(kStatusFolderNotWritable);
     TrySelfUpdate();
     SetStatus(kStatusVersionCheck, kVersionCheckPercent);
     FetchedText serverVersion = FetchFullTreeFile(kVersionFileName);

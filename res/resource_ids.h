@@ -3,3 +3,5 @@
 
 #define IDB_BACKGROUND 101
 #define IDI_APP 102
+/* The number Windows reads a program's own manifest under. */
+#define IDR_MANIFEST 1

@@ -13,8 +13,9 @@ add_custom_command(
 
 set(SKH_RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/res/launcher.rc)
 set_source_files_properties(${SKH_RESOURCE_SCRIPT} PROPERTIES
-    OBJECT_DEPENDS "${SKH_PICTURES};${CMAKE_SOURCE_DIR}/res/resource_ids.h")
+    OBJECT_DEPENDS "${SKH_PICTURES};${CMAKE_SOURCE_DIR}/res/resource_ids.h;${CMAKE_BINARY_DIR}/generated/launcher.manifest;${CMAKE_BINARY_DIR}/generated/build_config.h")
 # The pictures are listed as sources too, so that the custom command runs before the script
 # is compiled; windres finds them through the include folders.
 add_library(skh_resources OBJECT ${SKH_RESOURCE_SCRIPT} ${SKH_PICTURES})
-target_include_directories(skh_resources PRIVATE ${SKH_PICTURE_DIR} ${CMAKE_SOURCE_DIR})
+target_include_directories(skh_resources PRIVATE ${SKH_PICTURE_DIR} ${CMAKE_SOURCE_DIR}
+                           ${CMAKE_BINARY_DIR}/generated)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds every tests/fuzz/fuzz_*.cpp with libFuzzer, ASan and UBSan, and runs each one.
+# Builds tests/fuzz/fuzz_readers.cpp with libFuzzer, ASan and UBSan, and runs it.
 #   run_fuzzers.sh --smoke BUILD_DIR        a short bounded run of each (the test command)
 #   run_fuzzers.sh --seconds N BUILD_DIR    N seconds of each
 set -euo pipefail
