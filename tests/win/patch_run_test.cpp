@@ -1,168 +1,487 @@
-// The patch run's three ends, the version and state-file rules, against the local server.
+// PatchThreadProc against the local server and real folders, as one table of scenarios: each
+// arranges a server and a game folder, runs the patch thread as the launcher does, and is
+// held to the run's contract (one WM_PATCH_FINISHED after the flag, 100 %, nothing written
+// outside the game folder) and to its own outcome.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <functional>
+#include <set>
+
 #include "base/launcher_state_win.h"
-#include "base/http_win.h"
-#include "base/status_win.h"
-#include "test_seams.h"
 #include "support/test_support.h"
 
 namespace {
 
-class PatchRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        gameDir = MakeGameDir("patch-run");
-        ResetLauncherForRun(gameDir);
+const char kUpToDate[] = "File lengkap & terbaru. Siap dimainkan!";
+const char kOffline[] = "Server offline. Cek koneksi internet.";
+const char kNoManifest[] = "Gagal ambil daftar file.";
+const char kRuntimeKey[] = "SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86";
+const char kInstalling[] = "Memasang Visual C++ Redist...";
+
+// Contents with known SHA-1 digests, so that no digest here comes from the code under test.
+const char kAbc[] = "abc";
+const char kAbcSha1[] = "a9993e364706816aba3e25717850c26c9cd0d89d";
+const char kDog[] = "The quick brown fox jumps over the lazy dog";
+const char kDogSha1[] = "2fd4e1c67a2d28fced849ee1bb76e7391b93eb12";
+// The same length as kDog, one letter changed.
+const char kCog[] = "The quick brown fox jumps over the lazy cog";
+
+// A file of the game folder held open without sharing, as another program would.
+HANDLE gHeld = INVALID_HANDLE_VALUE;
+
+std::string Failed(int count) {
+    return "Selesai, tapi " + std::to_string(count) + " file gagal. Klik MAIN/ulang.";
+}
+
+std::string Updated(int count) {
+    return "Update selesai (" + std::to_string(count) + " file). Siap dimainkan!";
+}
+
+std::string Line(const std::string& path, const std::string& content, const std::string& digest) {
+    return path + "|" + std::to_string(content.size()) + "|" + digest + "\n";
+}
+
+void SetRuntimeMark(DWORD type, const std::string& data, REGSAM view) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, 0, nullptr, 0, KEY_SET_VALUE | view,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "Installed", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                   static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+}
+
+void RemoveRuntimeMark() {
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, KEY_WOW64_64KEY, 0);
+}
+
+std::string Dword(DWORD value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof(value));
+}
+
+// The game folder of one scenario.
+struct Game {
+    std::string dir;
+    std::string Path(const std::string& name) const { return dir + name; }
+    std::string Read(const std::string& name) const { return ReadFileBytes(dir + name); }
+    void Write(const std::string& name, const std::string& content) const {
+        WriteFileBytes(dir + name, content);
     }
-    std::string StatePath() const { return gameDir + "SKH2026_patch.state"; }
-    std::vector<StatusRecord> Steps() { return TakeStatusLog(); }
-    void ExpectFinishedOnce(const PatchRunResult& result) {
-        EXPECT_EQ(result.finishedMessages, 1);
-        EXPECT_TRUE(result.flagSetWhenPosted);
-        EXPECT_EQ(gState.patchFinished.load(), 1);
-        EXPECT_EQ(result.finalPercent, 100);
+    bool Has(const std::string& name) const { return FileExists(dir + name); }
+    std::string Log() const { return Read("SKH2026_patch.log"); }
+    void PlaceInstaller() const {
+        CreateDirectoryA((dir + "_Runtime").c_str(), nullptr);
+        CopyFileA(RecorderStubPath().c_str(), Path("_Runtime\\vc_redist.x86.exe").c_str(), FALSE);
     }
-    std::string gameDir;
+    std::string InstallerRecord() const { return Read("_Runtime\\vc_redist.x86.exe.started"); }
 };
 
-std::vector<std::string> Texts(const std::vector<StatusRecord>& steps) {
+struct Scenario {
+    const char* name;
+    std::function<void(const Game&)> arrange;
+    std::string finalStatus;
+    std::function<void(const Game&, const PatchRunResult&)> check;
+};
+
+// What lies outside the game folder: this executable's other folders, the drive's root and
+// the working folder.
+std::set<std::string> Surroundings(const std::string& gameDir) {
+    std::set<std::string> out;
+    for (const std::string& file : ListFilesRecursive(TestRoot())) {
+        if ((TestRoot() + file).rfind(gameDir, 0) != 0)
+            out.insert(file);
+    }
+    for (const char* pattern : {"C:\\*", ".\\*"}) {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA(pattern, &data);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
+            out.insert(std::string(pattern) + data.cFileName);
+        FindClose(find);
+    }
+    return out;
+}
+
+void RunScenario(const Scenario& scenario) {
+    SCOPED_TRACE(scenario.name);
+    Game game{MakeGameDir("run")};
+    ResetLauncherForRun(game.dir);
+    RemoveRuntimeMark();
+    RemoveServedFile("skh-share/patcher_version.txt");
+    ServeFile("skh-full/version.txt", "v1\n");
+    ServeFile("skh-full/manifest.txt", "# nothing to check\n");
+    scenario.arrange(game);
+    ClearRequests();
+    const std::set<std::string> before = Surroundings(game.dir);
+    PatchRunResult result = RunPatchThread();
+    EXPECT_EQ(result.finalStatus, scenario.finalStatus);
+    EXPECT_EQ(result.finishedMessages, 1);
+    EXPECT_TRUE(result.flagSetWhenPosted);
+    EXPECT_EQ(result.finalPercent, 100);
+    EXPECT_EQ(Surroundings(game.dir), before);
+    if (scenario.check)
+        scenario.check(game, result);
+}
+
+// A second run in the same folder, after the scenario's own.
+PatchRunResult RunAgain(const Game& game) {
+    ResetLauncherForRun(game.dir);
+    return RunPatchThread();
+}
+
+std::vector<std::string> Texts(const PatchRunResult& result) {
     std::vector<std::string> out;
-    for (const StatusRecord& step : steps)
+    for (const StatusRecord& step : result.steps)
         out.push_back(step.text);
     return out;
 }
 
-TEST_F(PatchRunTest, OfflineEndWhenTheVersionFileIsMissingEmptyOrUnreachable) {
-    for (const char* fault : {"status 404", "status 500", "empty", "reset"}) {
-        ResetLauncherForRun(gameDir);
-        WriteFileBytes(StatePath(), "old");
-        ServeFile("skh-full/manifest.txt", "a.txt|1|big\n");
-        SetFault("/skh-full/version.txt", fault);
-        PatchRunResult result = RunPatchThread();
-        ExpectFinishedOnce(result);
-        EXPECT_EQ(result.finalStatus, "Server offline. Cek koneksi internet.") << fault;
-        EXPECT_EQ(CountRequests("/skh-full/manifest.txt"), 0) << fault;
-        EXPECT_EQ(ReadFileBytes(StatePath()), "old") << fault;
-        EXPECT_EQ(Texts(Steps()),
-                  (std::vector<std::string>{"Mengecek versi server...",
-                                            "Server offline. Cek koneksi internet."}));
+std::vector<std::string> GameFileRequests() {
+    std::vector<std::string> out;
+    for (const std::string& path : RequestedBelow("/skh-full/")) {
+        if (path != "/skh-full/version.txt" && path != "/skh-full/manifest.txt")
+            out.push_back(path);
     }
-    ResetLauncherForRun(gameDir, DeadServerUrl());
-    PatchRunResult result = RunPatchThread();
-    ExpectFinishedOnce(result);
-    EXPECT_EQ(result.finalStatus, "Server offline. Cek koneksi internet.");
+    return out;
 }
 
-TEST_F(PatchRunTest, ManifestEndWhenTheManifestIsMissingOrEmpty) {
-    ServeFile("skh-full/version.txt", "v2\n");
-    for (const char* fault : {"status 404", "empty", "cut 3"}) {
-        ResetLauncherForRun(gameDir);
-        ServeFile("skh-full/manifest.txt", "a.txt|1|big\n");
-        SetFault("/skh-full/manifest.txt", fault);
-        PatchRunResult result = RunPatchThread();
-        ExpectFinishedOnce(result);
-        EXPECT_EQ(result.finalStatus, "Gagal ambil daftar file.") << fault;
-        EXPECT_FALSE(FileExists(StatePath())) << fault;
-        EXPECT_FALSE(FileExists(gameDir + "a.txt")) << fault;
-        std::vector<StatusRecord> steps = Steps();
-        ASSERT_EQ(steps.size(), 3u);
-        EXPECT_EQ(steps[0].percent, 3);
-        EXPECT_EQ(steps[1].text, "Mengecek file game...");
-        EXPECT_EQ(steps[1].percent, 5);
-        EXPECT_EQ(steps[2].percent, 100);
-    }
-}
-
-TEST_F(PatchRunTest, CleanRunRecordsTheVersionLineByteForByte) {
-    ServeFile("skh-full/version.txt", "2026.12 build 7\r\nignored second line");
-    ServeFile("skh-full/manifest.txt", "# only a comment\n\nno bars here\n");
-    PatchRunResult result = RunPatchThread();
-    ExpectFinishedOnce(result);
-    EXPECT_EQ(result.finalStatus, "File lengkap & terbaru. Siap dimainkan!");
-    EXPECT_EQ(ReadFileBytes(StatePath()), "2026.12 build 7");
-    std::vector<std::string> fullTree;
-    for (const RequestRecord& request : ReadRequests()) {
-        if (request.path.rfind("/skh-full/", 0) == 0)
-            fullTree.push_back(request.path);
-    }
-    EXPECT_EQ(fullTree,
-              (std::vector<std::string>{"/skh-full/version.txt", "/skh-full/manifest.txt"}));
+TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
+    const std::string big(9 * 1024 * 1024 + 5, 'g');
+    const Scenario scenarios[] = {
+        {"no version file: offline, nothing else asked",
+         [](const Game& game) {
+             game.Write("SKH2026_patch.state", "old");
+             RemoveServedFile("skh-full/version.txt");
+             ServeFile("skh-full/manifest.txt", "a.txt|1|big\n");
+             game.PlaceInstaller();
+         },
+         kOffline,
+         [](const Game& game, const PatchRunResult& result) {
+             EXPECT_EQ(Texts(result),
+                       (std::vector<std::string>{"Mengecek versi server...", kOffline}));
+             EXPECT_EQ(RequestedBelow("/skh-full/"),
+                       (std::vector<std::string>{"/skh-full/version.txt"}));
+             EXPECT_EQ(game.Read("SKH2026_patch.state"), "old");
+             EXPECT_EQ(game.InstallerRecord(), "");
+         }},
+        {"an empty version file is offline too",
+         [](const Game&) { SetFault("/skh-full/version.txt", "empty"); }, kOffline, nullptr},
+        {"no manifest: its own end, state and folder untouched",
+         [](const Game& game) {
+             RemoveServedFile("skh-full/manifest.txt");
+             game.PlaceInstaller();
+         },
+         kNoManifest,
+         [](const Game& game, const PatchRunResult& result) {
+             EXPECT_EQ(result.steps.at(1).text, "Mengecek file game...");
+             EXPECT_EQ(result.steps.at(1).percent, 5);
+             EXPECT_FALSE(game.Has("SKH2026_patch.state"));
+             EXPECT_EQ(game.InstallerRecord(), "");
+         }},
+        {"an empty manifest is no manifest",
+         [](const Game&) {
+             ServeFile("skh-full/manifest.txt", "x|1|big\n");
+             SetFault("/skh-full/manifest.txt", "empty");
+         },
+         kNoManifest, nullptr},
+        {"empty folder to complete, then nothing to do",
+         [&](const Game&) {
+             ServeFile("skh-full/version.txt", "2026.12 build 7\r\nignored second line");
+             std::string manifest = "# a comment line counts, it is no entry\n";
+             for (int i = 0; i < 9; ++i) {
+                 std::string path = "data/set " + std::to_string(i % 3) + "/f" + std::to_string(i);
+                 ServeFile("skh-full/" + path, kAbc);
+                 manifest += Line(path, kAbc, kAbcSha1);
+             }
+             ServeFile("skh-full/caf\xE9/r\xE9sum\xE9 #1.txt", kDog);
+             ServeFile("skh-full/100% & more/[x] y+z.txt", kDog);
+             ServeFile("skh-full/big/archive.pak", big);
+             manifest += Line("caf\xE9/r\xE9sum\xE9 #1.txt", kDog, kDogSha1) +
+                         Line("100% & more/[x] y+z.txt", kDog, "") +
+                         Line("big/archive.pak", big, "big");
+             ServeFile("skh-full/manifest.txt", manifest);
+         },
+         Updated(12),
+         [&](const Game& game, const PatchRunResult& result) {
+             EXPECT_EQ(game.Read("SKH2026_patch.state"), "2026.12 build 7");
+             EXPECT_EQ(game.Read("data\\set 2\\f8"), kAbc);
+             EXPECT_EQ(game.Read("caf\xE9\\r\xE9sum\xE9 #1.txt"), kDog);
+             EXPECT_EQ(game.Read("big\\archive.pak"), big);
+             std::vector<std::string> requests = GameFileRequests();
+             EXPECT_EQ(requests.size(), 12u);
+             std::set<std::string> requested(requests.begin(), requests.end());
+             EXPECT_TRUE(requested.count("/skh-full/data/set%200/f0"));
+             EXPECT_TRUE(requested.count("/skh-full/caf%E9/r%E9sum%E9%20%231.txt"));
+             EXPECT_TRUE(requested.count("/skh-full/100%25%20%26%20more/%5Bx%5D%20y%2Bz.txt"));
+             std::vector<std::string> texts = Texts(result);
+             std::set<std::string> seen(texts.begin(), texts.end());
+             // 13 lines: the check line comes at the 8th entry, 5 + 90 * 8 / 13 = 60 %.
+             EXPECT_TRUE(seen.count("Memeriksa file... (8/13)"));
+             EXPECT_TRUE(seen.count("Mengunduh: big/archive.pak"));
+             EXPECT_TRUE(seen.count("Mengunduh data game...  9 / 9 MB"));
+             ClearRequests();
+             EXPECT_EQ(RunAgain(game).finalStatus, kUpToDate);
+             EXPECT_TRUE(GameFileRequests().empty());
+         }},
+        {"a new version line finds exactly the damaged file; big ones are never read",
+         [](const Game& game) {
+             ServeFile("skh-full/ok.txt", kAbc);
+             ServeFile("skh-full/damaged.txt", kDog);
+             ServeFile("skh-full/big.txt", kDog);
+             ServeFile("skh-full/manifest.txt", Line("ok.txt", kAbc, kAbcSha1) +
+                                                    Line("damaged.txt", kDog, kDogSha1) +
+                                                    Line("big.txt", kDog, "big"));
+             game.Write("ok.txt", kAbc);
+             game.Write("damaged.txt", kCog);
+             game.Write("big.txt", kCog);
+             game.Write("SKH2026_patch.state", "v0");
+         },
+         Updated(1),
+         [](const Game& game, const PatchRunResult&) {
+             EXPECT_EQ(GameFileRequests(), (std::vector<std::string>{"/skh-full/damaged.txt"}));
+             EXPECT_EQ(game.Read("damaged.txt"), kDog);
+             EXPECT_EQ(game.Read("big.txt"), kCog);
+             EXPECT_EQ(game.Read("SKH2026_patch.state"), "v1");
+             // Without a version change only presence and size count.
+             game.Write("damaged.txt", kCog);
+             EXPECT_EQ(RunAgain(game).finalStatus, kUpToDate);
+         }},
+        {"broken downloads count once each, the others go on, the next start repairs",
+         [](const Game& game) {
+             const std::string payload(200000, 'p');
+             ServeFile("skh-full/ok1.txt", kAbc);
+             ServeFile("skh-full/cut.bin", payload);
+             ServeFile("skh-full/wrongsize.txt", kDog);
+             ServeFile("skh-full/ok2.txt", kAbc);
+             ServeFile("skh-full/manifest.txt",
+                       Line("ok1.txt", kAbc, "big") + "missing.txt|5|big\n" +
+                           Line("cut.bin", payload, "big") + "wrongsize.txt|5|big\n" +
+                           Line("ok2.txt", kAbc, "big"));
+             SetFault("/skh-full/cut.bin", "cut 70000");
+             game.Write("SKH2026_patch.state", "v0");
+             game.PlaceInstaller();
+         },
+         Failed(3),
+         [](const Game& game, const PatchRunResult& result) {
+             EXPECT_EQ(GameFileRequests().size(), 5u);
+             EXPECT_EQ(game.Read("ok1.txt"), kAbc);
+             EXPECT_EQ(game.Read("ok2.txt"), kAbc);
+             EXPECT_FALSE(game.Has("missing.txt"));  // the error page is never stored
+             EXPECT_EQ(game.Read("cut.bin").size(), 70000u);
+             EXPECT_EQ(game.Read("SKH2026_patch.state"), "v0");
+             // The runtime step still runs, just before the final message, and is waited for.
+             EXPECT_EQ(Texts(result).at(result.steps.size() - 2), kInstalling);
+             EXPECT_NE(game.InstallerRecord().find(" args=/install /quiet /norestart show=1\n"),
+                       std::string::npos);
+             const std::string log = game.Log();
+             EXPECT_NE(log.find("/skh-full/missing.txt: HTTP status 404"), std::string::npos);
+             EXPECT_NE(log.find("/skh-full/cut.bin: body ended after 70000 of 200000 bytes"),
+                       std::string::npos);
+             ServeFile(
+                 "skh-full/manifest.txt",
+                 Line("ok1.txt", kAbc, "big") + Line("cut.bin", std::string(200000, 'p'), "big"));
+             EXPECT_EQ(RunAgain(game).finalStatus, Updated(1));
+             EXPECT_EQ(game.Read("SKH2026_patch.state"), "v1");
+         }},
+        {"a file held open by another program fails alone",
+         [](const Game& game) {
+             ServeFile("skh-full/locked.txt", kDog);
+             ServeFile("skh-full/fresh.txt", kAbc);
+             ServeFile("skh-full/manifest.txt",
+                       Line("locked.txt", kDog, "big") + Line("fresh.txt", kAbc, "big"));
+             game.Write("locked.txt", "old");
+             gHeld = CreateFileA(game.Path("locked.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+         },
+         Failed(1),
+         [](const Game& game, const PatchRunResult&) {
+             CloseHandle(gHeld);
+             EXPECT_EQ(game.Read("locked.txt"), "old");
+             EXPECT_EQ(game.Read("fresh.txt"), kAbc);
+         }},
+        {"refused paths are never requested nor touched",
+         [](const Game&) {
+             ServeFile("skh-full/good.txt", kAbc);
+             ServeFile("skh-full/manifest.txt",
+                       "../escape.txt|3|big\nsub/../../escape2.txt|3|big\n/abs.txt|3|big\n"
+                       "\\abs2.txt|3|big\nC:\\drive.txt|3|big\nC:relative.txt|3|big\n"
+                       "good.txt:stream|3|big\nCON|3|big\n" +
+                           std::string(300, 'n') + "|3|big\n" + std::string(700, ' ') +
+                           "x|3|big\n" + Line("good.txt", kAbc, "big"));
+         },
+         Failed(10),
+         [](const Game& game, const PatchRunResult&) {
+             EXPECT_EQ(GameFileRequests(), (std::vector<std::string>{"/skh-full/good.txt"}));
+             EXPECT_EQ(ListFilesRecursive(game.dir),
+                       (std::vector<std::string>{"SKH2026_patch.log", "good.txt"}));
+             EXPECT_NE(game.Log().find("manifest entry 1 refused: ../escape.txt"),
+                       std::string::npos);
+         }},
+        {"a launcher path that was cut: nothing fetched, nothing written",
+         [](const Game&) { gState.gameDir[0] = '\0'; },
+         "Folder game terlalu panjang. Pindahkan game ke folder yang lebih pendek.",
+         [](const Game& game, const PatchRunResult&) {
+             EXPECT_TRUE(ReadRequests().empty());
+             EXPECT_TRUE(ListFilesRecursive(game.dir).empty());
+         }},
+        {"a game folder that cannot be written: one line before any download",
+         [](const Game& game) {
+             strcat(gState.gameDir, "not-there\\");
+             (void)game;
+         },
+         "Folder game tidak bisa ditulis. Pindahkan game atau jalankan sebagai administrator.",
+         [](const Game&, const PatchRunResult&) { EXPECT_TRUE(ReadRequests().empty()); }},
+        {"an offered update that cannot be fetched: the run goes on",
+         [](const Game&) { ServeFile("skh-share/patcher_version.txt", "5\r\n"); }, kUpToDate,
+         [](const Game& game, const PatchRunResult& result) {
+             EXPECT_EQ(result.steps.at(0).text, "Memperbarui launcher...");
+             EXPECT_EQ(result.steps.at(0).percent, 4);
+             EXPECT_EQ(result.steps.at(1).text, "Mengecek versi server...");
+             EXPECT_EQ(result.steps.at(1).percent, 3);
+             EXPECT_EQ(ListFilesRecursive(game.dir),
+                       (std::vector<std::string>{"SKH2026_patch.log", "SKH2026_patch.state"}));
+         }},
+        {"the same offer after a hand-over that did not take: no second hand-over",
+         [](const Game& game) {
+             ServeFile("skh-share/patcher_version.txt", "5");
+             game.Write("SKH2026_patch.handover", "5");
+         },
+         kUpToDate,
+         [](const Game& game, const PatchRunResult& result) {
+             EXPECT_EQ(result.steps.at(0).text, "Update launcher gagal. Lanjut dengan versi ini.");
+             EXPECT_EQ(CountRequests("/skh-share/SKH2026_Patcher.exe"), 0);
+             EXPECT_EQ(game.Read("SKH2026_patch.handover"), "5");
+             EXPECT_NE(game.Log().find("launcher update to build 5 did not take: this is build 4"),
+                       std::string::npos);
+         }},
+        {"a hand-over record this build has reached is removed",
+         [](const Game& game) { game.Write("SKH2026_patch.handover", "4"); }, kUpToDate,
+         [](const Game& game, const PatchRunResult&) {
+             EXPECT_FALSE(game.Has("SKH2026_patch.handover"));
+         }},
+        {"an entry naming a folder, or the folder itself, fails on every start",
+         [](const Game& game) {
+             CreateDirectoryA(game.Path("folder").c_str(), nullptr);
+             ServeFile("skh-full/folder", kAbc);
+             ServeFile("skh-full/manifest.txt", "folder|3|big\n|0|big\n");
+         },
+         Failed(2),
+         [](const Game& game, const PatchRunResult&) {
+             EXPECT_TRUE(DirectoryExists(game.Path("folder")));
+             EXPECT_EQ(RunAgain(game).finalStatus, Failed(2));
+         }},
+    };
+    for (const Scenario& scenario : scenarios)
+        RunScenario(scenario);
 }
 
 // Whether a run counts as a version change shows in whether a same-size file with a wrong
-// digest is fetched again.
-class VersionRuleTest : public PatchRunTest {
-protected:
-    bool RunSeesVersionChange(const std::string& versionBody, const std::string* stateFile) {
-        ResetLauncherForRun(gameDir);
-        if (stateFile != nullptr) {
-            WriteFileBytes(StatePath(), *stateFile);
-        } else {
-            DeleteFileA(StatePath().c_str());
-        }
-        WriteFileBytes(gameDir + "game.dat", "XXXX");
-        ServeFile("skh-full/game.dat", "good");
-        ServeFile("skh-full/manifest.txt", "game.dat|4|" + Sha1Hex("good") + "\n");
-        ServeFile("skh-full/version.txt", versionBody);
-        PatchRunResult result = RunPatchThread();
-        EXPECT_EQ(result.finishedMessages, 1);
-        return CountRequests("/skh-full/game.dat") == 1;
+// digest is fetched again. Every run here is clean, so each records the server's first line.
+TEST(PatchRunTest, VersionLinesAreComparedByteForByteUpToTheirFirstLineEnd) {
+    const std::string v127(127, 'v'), v128(128, 'v');
+    const struct {
+        std::string server;
+        const char* state;  // null: no state file
+        bool changed;
+    } rows[] = {
+        {"7\r\n", "7", false},
+        {"7\r\n", "7\n", false},
+        {"7", "7\r\n", false},
+        {"8", "7", true},
+        {"7 ", "7", true},
+        {v127, v127.c_str(), false},
+        // Only 127 bytes of the state file are read: a longer line always counts as new.
+        {v128, v128.c_str(), true},
+        // A lone line feed is an empty version, not an offline server.
+        {"\n", nullptr, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.server.substr(0, 10));
+        Game game{MakeGameDir("version")};
+        ResetLauncherForRun(game.dir);
+        if (row.state != nullptr)
+            game.Write("SKH2026_patch.state", row.state);
+        game.Write("game.dat", kCog);
+        ServeFile("skh-full/game.dat", kDog);
+        ServeFile("skh-full/manifest.txt", Line("game.dat", kDog, kDogSha1));
+        ServeFile("skh-full/version.txt", row.server);
+        RunPatchThread();
+        EXPECT_EQ(CountRequests("/skh-full/game.dat"), row.changed ? 1 : 0);
+        EXPECT_EQ(game.Read("SKH2026_patch.state"),
+                  row.server.substr(0, row.server.find_first_of("\r\n")));
     }
-};
-
-TEST_F(VersionRuleTest, LineEndsAreCutOnBothSides) {
-    std::string seven = "7";
-    std::string sevenLf = "7\n";
-    std::string sevenCrLf = "7\r\n";
-    EXPECT_FALSE(RunSeesVersionChange("7\r\n", &seven));
-    EXPECT_FALSE(RunSeesVersionChange("7\r\n", &sevenLf));
-    EXPECT_FALSE(RunSeesVersionChange("7", &sevenCrLf));
-    EXPECT_TRUE(RunSeesVersionChange("8", &seven));
-    EXPECT_TRUE(RunSeesVersionChange("7 ", &seven));  // no trimming
-    EXPECT_TRUE(RunSeesVersionChange("6", &seven));   // any difference counts
 }
 
-TEST_F(VersionRuleTest, ALineOfMoreThan127BytesAlwaysCountsAsChanged) {
-    std::string longLine(128, 'v');
-    std::string stored = longLine;
-    EXPECT_TRUE(RunSeesVersionChange(longLine, &stored));
-    EXPECT_EQ(ReadFileBytes(StatePath()), longLine);  // written whole, read back cut
-    EXPECT_TRUE(RunSeesVersionChange(longLine, &stored));
-    std::string exact(127, 'v');
-    EXPECT_FALSE(RunSeesVersionChange(exact, &exact));
+TEST(PatchRunTest, OnlyTheNumberOneInThe32BitViewSkipsTheRuntimeInstaller) {
+    const struct {
+        const char* what;
+        DWORD type;
+        std::string data;
+        REGSAM view;
+        bool runs;
+    } rows[] = {
+        {"Installed = 1", REG_DWORD, Dword(1), KEY_WOW64_32KEY, false},
+        {"no key", REG_NONE, "", KEY_WOW64_32KEY, true},
+        {"Installed = 0", REG_DWORD, Dword(0), KEY_WOW64_32KEY, true},
+        {"Installed as the text 1", REG_SZ, std::string("1", 2), KEY_WOW64_32KEY, true},
+        // Eight bytes do not fit the four-byte buffer, so the read fails.
+        {"Installed as a 64-bit 1", REG_QWORD, Dword(1) + Dword(0), KEY_WOW64_32KEY, true},
+        {"Installed = 1 in the 64-bit view only", REG_DWORD, Dword(1), KEY_WOW64_64KEY, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Game game{MakeGameDir("runtime")};
+        ResetLauncherForRun(game.dir);
+        RemoveRuntimeMark();
+        if (row.type != REG_NONE)
+            SetRuntimeMark(row.type, row.data, row.view);
+        game.PlaceInstaller();
+        ServeFile("skh-full/version.txt", "v1\n");
+        ServeFile("skh-full/manifest.txt", "# nothing to check\n");
+        PatchRunResult result = RunPatchThread();
+        std::vector<std::string> expected = {"Mengecek versi server...", "Mengecek file game..."};
+        if (row.runs)
+            expected.push_back(kInstalling);
+        expected.push_back(kUpToDate);
+        EXPECT_EQ(Texts(result), expected);
+        // The record appears half a second after the installer starts: finding it as the run
+        // ends shows that the run waited.
+        EXPECT_EQ(game.InstallerRecord().empty(), !row.runs);
+    }
+    RemoveRuntimeMark();
 }
 
-TEST_F(VersionRuleTest, ALoneLineFeedIsAnEmptyVersionNotOffline) {
-    EXPECT_FALSE(RunSeesVersionChange("\n", nullptr));
-    char status[kStatusTextSize];
-    ReadStatusText(status);
-    EXPECT_STREQ(status, "File lengkap & terbaru. Siap dimainkan!");
-    EXPECT_TRUE(FileExists(StatePath()));
-    EXPECT_EQ(ReadFileBytes(StatePath()), "");
-}
-
-TEST_F(PatchRunTest, FailedFilesKeepTheOldStateAndWinTheFinalMessage) {
-    WriteFileBytes(StatePath(), "v1");
-    ServeFile("skh-full/version.txt", "v2");
-    ServeFile("skh-full/a.txt", "aaa");
-    ServeFile("skh-full/b.txt", "bbb");
-    ServeFile("skh-full/manifest.txt", "a.txt|3|big\nmissing.txt|5|big\nb.txt|3|big\n");
-    PatchRunResult result = RunPatchThread();
-    ExpectFinishedOnce(result);
-    EXPECT_EQ(result.finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
-    EXPECT_EQ(ReadFileBytes(StatePath()), "v1");
-    EXPECT_EQ(ReadFileBytes(gameDir + "a.txt"), "aaa");
-    EXPECT_EQ(ReadFileBytes(gameDir + "b.txt"), "bbb");
-    // The 404 page was never stored as a game file.
-    EXPECT_FALSE(FileExists(gameDir + "missing.txt"));
-
-    ResetLauncherForRun(gameDir);
-    RemoveServedFile("skh-full/manifest.txt");
-    ServeFile("skh-full/manifest.txt", "a.txt|3|big\nb.txt|3|big\n");
-    result = RunPatchThread();
-    EXPECT_EQ(result.finalStatus, "File lengkap & terbaru. Siap dimainkan!");
-    EXPECT_EQ(ReadFileBytes(StatePath()), "v2");
+// Wine's GetProcessHandleCount answers 0. A new handle takes the lowest free slot of the
+// process's table, so a leaked handle shows as a new one landing higher.
+TEST(PatchRunTest, RunsWithDownloadsAndDigestChecksReturnEveryHandle) {
+    auto freeSlot = [] {
+        HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        CloseHandle(probe);
+        return probe;
+    };
+    Game game{MakeGameDir("handles")};
+    std::string manifest;
+    for (int i = 0; i < 20; ++i) {
+        ServeFile("skh-full/d" + std::to_string(i % 4) + "/f" + std::to_string(i), kAbc);
+        manifest += Line("d" + std::to_string(i % 4) + "/f" + std::to_string(i), kAbc, kAbcSha1);
+    }
+    ServeFile("skh-full/manifest.txt", manifest);
+    HANDLE before = nullptr;
+    for (int run = 0; run < 4; ++run) {
+        // Odd runs find a new version and hash every file; even runs download them again.
+        ServeFile("skh-full/version.txt", "v" + std::to_string(run));
+        if (run % 2 == 0)
+            MakeGameDir("handles");
+        ResetLauncherForRun(game.dir);
+        PatchRunResult result = RunPatchThread();
+        EXPECT_EQ(result.finalStatus, run % 2 == 0 ? Updated(20) : std::string(kUpToDate));
+        // The first run lets WinINet and CryptoAPI set up what they keep for the process.
+        if (run == 0)
+            before = freeSlot();
+    }
+    EXPECT_EQ(freeSlot(), before);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The resources of the shipped SKH2026_Patcher.exe: the background bitmap and the icon
-// group, in the formats the window code and the system rely on, and nothing else.
+// The resources of the shipped SKH2026_Patcher.exe: the background and the icon in the formats
+// the window code relies on, the application manifest and the version information.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,89 +12,66 @@
 namespace {
 
 std::string ProductPath() {
-    std::string path = "Z:";
-    for (const char* c = getenv("SKH_BUILD_DIR"); c != nullptr && *c != '\0'; ++c)
-        path += (*c == '/') ? '\\' : *c;
-    return path + "\\SKH2026_Patcher.exe";
+    std::string path = "Z:" + std::string(getenv("SKH_BUILD_DIR")) + "/SKH2026_Patcher.exe";
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
-const BYTE* ResourceData(HMODULE module, int id, LPCSTR type, DWORD* size) {
+std::string Resource(HMODULE module, int id, LPCSTR type) {
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type);
-    if (found == nullptr)
-        return nullptr;
-    *size = SizeofResource(module, found);
-    HGLOBAL loaded = LoadResource(module, found);
-    return loaded != nullptr ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    if (loaded == nullptr)
+        return "";
+    return std::string(static_cast<const char*>(LockResource(loaded)),
+                       SizeofResource(module, found));
 }
 
-WORD WordAt(const BYTE* data, int offset) {
-    return static_cast<WORD>(data[offset] | (data[offset + 1] << 8));
-}
+TEST(ResourcesTest, PictureIconManifestAndVersionAsWindowsReadsThem) {
+    ASSERT_NE(getenv("SKH_BUILD_DIR"), nullptr) << "run through ctest";
+    HMODULE module = LoadLibraryExA(ProductPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << ProductPath();
 
-BOOL CALLBACK CollectType(HMODULE, LPSTR type, LONG_PTR collected) {
-    reinterpret_cast<std::vector<ULONG_PTR>*>(collected)->push_back(
-        IS_INTRESOURCE(type) ? reinterpret_cast<ULONG_PTR>(type) : 0);
-    return TRUE;
-}
-
-class ResourcesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NE(getenv("SKH_BUILD_DIR"), nullptr) << "run through ctest";
-        module = LoadLibraryExA(ProductPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module, nullptr) << ProductPath();
-    }
-    void TearDown() override {
-        if (module != nullptr)
-            FreeLibrary(module);
-    }
-    HMODULE module = nullptr;
-};
-
-TEST_F(ResourcesTest, BackgroundIs820x520At24BitsUncompressedBottomUp) {
-    DWORD size = 0;
-    const auto* header =
-        reinterpret_cast<const BITMAPINFOHEADER*>(ResourceData(module, 101, RT_BITMAP, &size));
-    ASSERT_NE(header, nullptr);
-    ASSERT_GE(size, sizeof(BITMAPINFOHEADER));
+    // 820 x 520, 24 bits, uncompressed and bottom-up (a positive height).
+    std::string bitmap = Resource(module, 101, RT_BITMAP);
+    ASSERT_GE(bitmap.size(), sizeof(BITMAPINFOHEADER));
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bitmap.data());
     EXPECT_EQ(header->biWidth, 820);
-    EXPECT_EQ(header->biHeight, 520);  // positive: rows stored bottom-up
+    EXPECT_EQ(header->biHeight, 520);
     EXPECT_EQ(header->biBitCount, 24);
     EXPECT_EQ(header->biCompression, static_cast<DWORD>(BI_RGB));
-    EXPECT_EQ(size, header->biSize + 820u * 3u * 520u);
+    EXPECT_EQ(bitmap.size(), header->biSize + 820u * 3u * 520u);
 
-    // Loading it is checked end to end, where the window shows it.
-}
-
-TEST_F(ResourcesTest, IconGroupHoldsOne32x32ImageAt32Bits) {
-    DWORD size = 0;
-    const BYTE* group = ResourceData(module, 102, RT_GROUP_ICON, &size);
-    ASSERT_NE(group, nullptr);
-    // A 6-byte header (reserved, type, count), then one 14-byte entry: width and height
-    // bytes, colour count, reserved, planes, bit count, size in bytes and the image's id.
-    ASSERT_EQ(size, 6u + 14u);
-    EXPECT_EQ(WordAt(group, 2), 1);
-    ASSERT_EQ(WordAt(group, 4), 1);
+    // One 32 x 32 image: a 6-byte header, then one 14-byte entry.
+    std::string group = Resource(module, 102, RT_GROUP_ICON);
+    ASSERT_EQ(group.size(), 20u);
+    EXPECT_EQ(group[4], 1);
     EXPECT_EQ(group[6], 32);
     EXPECT_EQ(group[7], 32);
-    EXPECT_EQ(WordAt(group, 12), 32);
-
     HICON icon = static_cast<HICON>(
         LoadImageA(module, MAKEINTRESOURCEA(102), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    ASSERT_NE(icon, nullptr);
+    EXPECT_NE(icon, nullptr);
     DestroyIcon(icon);
-}
 
-TEST_F(ResourcesTest, NoOtherResourceTypes) {
-    std::vector<ULONG_PTR> types;
-    EnumResourceTypesA(module, CollectType, reinterpret_cast<LONG_PTR>(&types));
-    // The icon group brings its one image as an RT_ICON entry.
-    std::vector<ULONG_PTR> expected = {reinterpret_cast<ULONG_PTR>(RT_BITMAP),
-                                       reinterpret_cast<ULONG_PTR>(RT_ICON),
-                                       reinterpret_cast<ULONG_PTR>(RT_GROUP_ICON)};
-    std::sort(types.begin(), types.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(types, expected);
+    // Without a requested level Windows would take the "Patcher" for an installer.
+    std::string manifest = Resource(module, 1, RT_MANIFEST);
+    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\""), std::string::npos);
+    for (const char* windows7to11 :
+         {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(manifest.find(windows7to11), std::string::npos);
+    FreeLibrary(module);
+
+    DWORD unused = 0;
+    std::vector<char> version(GetFileVersionInfoSizeA(ProductPath().c_str(), &unused));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(ProductPath().c_str(), 0, version.size(), version.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(version.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(HIWORD(fixed->dwFileVersionMS), 4);  // the default build number
+    char* name = nullptr;
+    ASSERT_TRUE(VerQueryValueA(version.data(), "\\StringFileInfo\\040904E4\\ProductName",
+                               reinterpret_cast<void**>(&name), &size));
+    EXPECT_STREQ(name, "Skarnevo Kelmoran Heritage 2026");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// Shared fixtures of the Windows tests: the local patch server, game folders, file helpers.
+// Shared fixtures of the Windows tests: the local patch server, game folders, file helpers,
+// and the two workers run as the launcher runs them.
 #include "support/test_support.h"
 
 #include <process.h>
-#include <wincrypt.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -11,15 +11,9 @@
 #include <sstream>
 
 #include "base/launcher_state_win.h"
-#include "base/http_win.h"
 #include "base/status_win.h"
-#include "test_seams.h"
-#include "base/server_urls.h"
-#include "test_seams.h"
-#include "patch/manifest_win.h"
+#include "news/news_thread_win.h"
 #include "patch/patch_run_win.h"
-#include "patch/runtime_win.h"
-#include "patch/self_update_win.h"
 
 namespace {
 
@@ -32,23 +26,19 @@ std::string EnvOrDie(const char* name) {
     return value;
 }
 
-// The server's state folder as this process sees it (Wine's Z: drive maps the host root).
-std::string ServerDir() {
-    std::string unixPath = EnvOrDie("SKH_TEST_SERVER_DIR");
-    std::string out = "Z:";
-    for (char c : unixPath)
-        out += (c == '/') ? '\\' : c;
+// A Unix path as this process sees it: Wine's Z: drive maps the host's root.
+std::string FromUnix(const std::string& unixPath) {
+    std::string out = "Z:" + unixPath;
+    std::replace(out.begin(), out.end(), '/', '\\');
     return out;
 }
 
-void MakeParents(const std::string& path) {
-    for (size_t i = 3; i < path.size(); ++i) {
-        if (path[i] == '\\')
-            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-    }
+std::string ServerDir() {
+    return FromUnix(EnvOrDie("SKH_TEST_SERVER_DIR"));
 }
 
-std::string ToBackslashes(std::string path) {
+std::string ServedPath(const std::string& relativePath) {
+    std::string path = ServerDir() + "\\www\\" + relativePath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
@@ -59,9 +49,9 @@ void DeleteTree(const std::string& folder) {
     if (find != INVALID_HANDLE_VALUE) {
         do {
             std::string name = data.cFileName;
+            std::string full = folder + "\\" + name;
             if (name == "." || name == "..")
                 continue;
-            std::string full = folder + "\\" + name;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 DeleteTree(full);
             } else {
@@ -76,26 +66,34 @@ void DeleteTree(const std::string& folder) {
 
 void ListInto(const std::string& root, const std::string& relative, std::vector<std::string>& out) {
     WIN32_FIND_DATAA data;
-    std::string folder = relative.empty() ? root : root + "\\" + relative;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    HANDLE find = FindFirstFileA((root + relative + "*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
         std::string name = data.cFileName;
         if (name == "." || name == "..")
             continue;
-        std::string child = relative.empty() ? name : relative + "\\" + name;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ListInto(root, child, out);
+            ListInto(root, relative + name + "\\", out);
         } else {
-            out.push_back(child);
+            out.push_back(relative + name);
         }
     } while (FindNextFileA(find, &data));
     FindClose(find);
 }
 
-LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
+HWND TestMainWindow() {
+    static HWND window = nullptr;
+    if (window == nullptr) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "SkhTestMainWindow";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(0, "SkhTestMainWindow", "test", WS_POPUP, 0, 0, 820, 520, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    return window;
 }
 
 }  // namespace
@@ -105,66 +103,47 @@ std::string ServerUrl() {
 }
 
 std::string DeadServerUrl() {
-    // The discard port: no test machine serves HTTPS there, so the connection is refused.
+    // The discard port: nothing serves HTTPS there, so the connection is refused.
     return "https://localhost:9";
 }
 
-std::string ServedFilePath(const std::string& relativePath) {
-    return ServerDir() + "\\www\\" + ToBackslashes(relativePath);
-}
-
 void ServeFile(const std::string& relativePath, const std::string& content) {
-    std::string path = ServedFilePath(relativePath);
-    MakeParents(path);
+    std::string path = ServedPath(relativePath);
+    for (size_t i = 3; i < path.size(); ++i) {
+        if (path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    }
     WriteFileBytes(path, content);
 }
 
 void RemoveServedFile(const std::string& relativePath) {
-    DeleteFileA(ServedFilePath(relativePath).c_str());
+    DeleteFileA(ServedPath(relativePath).c_str());
 }
 
 void SetFault(const std::string& requestPath, const std::string& fault) {
     std::string path = ServerDir() + "\\faults.txt";
-    std::string text = FileExists(path) ? ReadFileBytes(path) : "";
-    WriteFileBytes(path, text + requestPath + " " + fault + "\n");
+    WriteFileBytes(path, ReadFileBytes(path) + requestPath + " " + fault + "\n");
 }
 
 void ClearFaults() {
     DeleteFileA((ServerDir() + "\\faults.txt").c_str());
 }
 
-std::string RequestRecord::Header(const std::string& name) const {
-    std::string prefix = name + ": ";
-    for (const std::string& header : headers) {
-        if (header.size() >= prefix.size() &&
-            _strnicmp(header.c_str(), prefix.c_str(), prefix.size()) == 0) {
-            return header.substr(prefix.size());
-        }
-    }
-    return "";
-}
-
 std::vector<RequestRecord> ReadRequests() {
     std::vector<RequestRecord> out;
-    std::string path = ServerDir() + "\\requests.log";
-    if (!FileExists(path))
-        return out;
-    std::istringstream lines(ReadFileBytes(path));
+    std::istringstream lines(ReadFileBytes(ServerDir() + "\\requests.log"));
     std::string line;
     while (std::getline(lines, line)) {
         RequestRecord record;
         std::istringstream fields(line);
         std::string field;
-        int index = 0;
-        while (std::getline(fields, field, '\t')) {
-            if (index == 0) {
-                record.method = field;
-            } else if (index == 1) {
+        for (int index = 0; std::getline(fields, field, '\t'); ++index) {
+            if (index == 1)
                 record.path = field;
-            } else {
-                record.headers.push_back(field);
-            }
-            ++index;
+            else if (field.rfind("User-Agent: ", 0) == 0)
+                record.userAgent = field.substr(12);
+            else if (field.rfind("Pragma: ", 0) == 0)
+                record.pragma = field.substr(8);
         }
         out.push_back(record);
     }
@@ -182,12 +161,37 @@ int CountRequests(const std::string& requestPath) {
     return count;
 }
 
-std::string MakeGameDir(const std::string& name) {
+std::vector<std::string> RequestedBelow(const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const RequestRecord& record : ReadRequests()) {
+        if (record.path.rfind(prefix, 0) == 0)
+            out.push_back(record.path);
+    }
+    return out;
+}
+
+std::string TestRoot() {
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string name = strrchr(module, '\\') + 1;
     CreateDirectoryA("C:\\skh-tests", nullptr);
-    std::string folder = "C:\\skh-tests\\" + name;
+    std::string root = "C:\\skh-tests\\" + name.substr(0, name.rfind('.')) + "\\";
+    CreateDirectoryA(root.c_str(), nullptr);
+    return root;
+}
+
+std::string MakeGameDir(const std::string& name) {
+    std::string folder = TestRoot() + name;
     DeleteTree(folder);
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder + "\\";
+}
+
+std::string RecorderStubPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    *(strrchr(path, '\\') + 1) = '\0';
+    return std::string(path) + "recorder_stub.exe";
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -214,34 +218,9 @@ bool DirectoryExists(const std::string& path) {
 
 std::vector<std::string> ListFilesRecursive(const std::string& folder) {
     std::vector<std::string> out;
-    std::string root = folder;
-    if (!root.empty() && root.back() == '\\')
-        root.pop_back();
-    ListInto(root, "", out);
+    ListInto(folder.back() == '\\' ? folder : folder + "\\", "", out);
     std::sort(out.begin(), out.end());
     return out;
-}
-
-HWND TestMainWindow() {
-    static HWND window = nullptr;
-    if (window == nullptr) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = TestWindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "SkhTestMainWindow";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "SkhTestMainWindow", "test", WS_POPUP, 0, 0, 820, 520, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-    }
-    return window;
-}
-
-int DrainPostedMessages(UINT message) {
-    int count = 0;
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, message, message, PM_REMOVE))
-        ++count;
-    return count;
 }
 
 void ResetLauncherForRun(const std::string& gameDir, const std::string& root) {
@@ -259,54 +238,45 @@ void ResetLauncherForRun(const std::string& gameDir, const std::string& root) {
     ClearRequests();
 }
 
-std::string Sha1Hex(const std::string& data) {
-    HCRYPTPROV provider = 0;
-    HCRYPTHASH hash = 0;
-    BYTE digest[20] = {};
-    DWORD size = sizeof(digest);
-    CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
-    CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash);
-    CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()),
-                  0);
-    CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
-    CryptDestroyHash(hash);
-    CryptReleaseContext(provider, 0);
-    std::string out;
-    char pair[3];
-    for (BYTE b : digest) {
-        snprintf(pair, sizeof(pair), "%02x", b);
-        out += pair;
-    }
-    return out;
+int DrainPostedMessages(UINT message) {
+    int count = 0;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, message, message, PM_REMOVE))
+        ++count;
+    return count;
 }
 
 PatchRunResult RunPatchThread() {
-    PatchRunResult result = {0, false, "", 0};
+    PatchRunResult result = {0, false, "", 0, {}};
     HANDLE thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PatchThreadProc, nullptr, 0, nullptr));
-    for (;;) {
-        DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+    // Other messages (the status area's paints) are served, as the launcher's loop does.
+    for (bool ended = false; !ended;) {
+        ended =
+            MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_PATCH_FINISHED) {
-                ++result.finishedMessages;
-                result.flagSetWhenPosted = gState.patchFinished.load() == 1;
-            } else {
+            if (msg.message != WM_PATCH_FINISHED) {
                 DispatchMessageA(&msg);
+                continue;
             }
+            ++result.finishedMessages;
+            result.flagSetWhenPosted = gState.patchFinished.load() == 1;
         }
-        if (wait == WAIT_OBJECT_0)
-            break;
     }
     CloseHandle(thread);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_PATCH_FINISHED, WM_PATCH_FINISHED, PM_REMOVE)) {
-        ++result.finishedMessages;
-        result.flagSetWhenPosted = gState.patchFinished.load() == 1;
-    }
     char status[kStatusTextSize];
     ReadStatusText(status);
     result.finalStatus = status;
     result.finalPercent = gState.progressPercent.load();
+    result.steps = TakeStatusLog();
     return result;
+}
+
+int RunNewsThread() {
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, NewsThreadProc, nullptr, 0, nullptr));
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return DrainPostedMessages(WM_NEWS_READY);
 }

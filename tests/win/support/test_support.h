@@ -1,4 +1,5 @@
-// Shared fixtures of the Windows tests: the local patch server, game folders, file helpers.
+// Shared fixtures of the Windows tests: the local patch server, game folders, file helpers,
+// and the two workers run as the launcher runs them.
 #pragma once
 
 #include <windows.h>
@@ -6,34 +7,39 @@
 #include <string>
 #include <vector>
 
-// The harness's local HTTPS server, as https://localhost:PORT.
+#include "test_seams.h"
+
+// The harness's local HTTPS server, as https://localhost:PORT, and an address where nothing
+// listens.
 std::string ServerUrl();
-// An address on this machine where nothing listens, for refused connections.
 std::string DeadServerUrl();
 
 // Files the server publishes, by path below its root ("skh-full/version.txt").
 void ServeFile(const std::string& relativePath, const std::string& content);
 void RemoveServedFile(const std::string& relativePath);
-// Writes the served file's path as seen from this Windows process.
-std::string ServedFilePath(const std::string& relativePath);
-
-// A fault for one request path exactly as sent ("/skh-full/version.txt"), e.g. "status 404".
+// A fault for one request path exactly as sent ("/skh-full/version.txt"), e.g. "status 404";
+// the kinds are listed in tests/harness/patch_server.py.
 void SetFault(const std::string& requestPath, const std::string& fault);
 void ClearFaults();
 
 struct RequestRecord {
-    std::string method;
     std::string path;
-    std::vector<std::string> headers;  // "Name: value"
-    std::string Header(const std::string& name) const;
+    std::string userAgent;
+    std::string pragma;
 };
 std::vector<RequestRecord> ReadRequests();
 void ClearRequests();
-// Number of logged requests whose path is exactly requestPath.
 int CountRequests(const std::string& requestPath);
+// The paths requested below prefix ("/skh-full/"), in order.
+std::vector<std::string> RequestedBelow(const std::string& prefix);
 
-// A fresh, empty game folder on the prefix's C: drive; ends with a backslash.
+// This executable's own folder on the prefix's C: drive, so that test executables running
+// side by side never look at each other's files.
+std::string TestRoot();
+// A fresh, empty folder below TestRoot(); ends with a backslash.
 std::string MakeGameDir(const std::string& name);
+// The recording stand-in program (tests/win/stubs/recorder_stub.cpp).
+std::string RecorderStubPath();
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& content);
@@ -42,24 +48,21 @@ bool DirectoryExists(const std::string& path);
 // Every file below a folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListFilesRecursive(const std::string& folder);
 
-// Resets LauncherState to its start-up values, points the patch code at the test server,
-// sets gameDir and gives the workers a real window to invalidate and post to.
+// Resets LauncherState to its start-up values, points the patch code at root, sets gameDir
+// and gives the workers a real window of this thread to invalidate and post to.
 void ResetLauncherForRun(const std::string& gameDir, const std::string& root = ServerUrl());
-
-// The hidden window the tests hand to the workers as mainWindow.
-HWND TestMainWindow();
-// Removes the posted messages of one kind from the test thread's queue and counts them.
 int DrainPostedMessages(UINT message);
-
-// SHA-1 of a byte string as 40 lowercase digits, straight from CryptoAPI.
-std::string Sha1Hex(const std::string& data);
 
 struct PatchRunResult {
     int finishedMessages;     // WM_PATCH_FINISHED posts seen
     bool flagSetWhenPosted;   // patchFinished was already 1 when the message arrived
     std::string finalStatus;  // statusText after the run
     int finalPercent;
+    std::vector<StatusRecord> steps;  // every status line of the run
 };
 // Runs PatchThreadProc on a worker thread, as the launcher does, while this thread pumps
 // messages; returns after the worker has ended and the queue is drained.
 PatchRunResult RunPatchThread();
+
+// Runs NewsThreadProc on a thread of its own and returns the WM_NEWS_READY posts it made.
+int RunNewsThread();
