@@ -23,6 +23,9 @@ constexpr size_t kChunkSize = 1 << 20;
 
 struct FileDescriptor {
     int fd = -1;
+    FileDescriptor() = default;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() {
         if (fd >= 0)
             close(fd);
