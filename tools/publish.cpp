@@ -354,11 +354,12 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
 }
 
 int VerifyTree(const std::string& outDir, int threads, const std::string& keyPath,
-               std::ostream& report, std::ostream& errors) {
+               const std::string& launcherKeyPath, std::ostream& report, std::ostream& errors) {
     const fs::path live = fs::path(outDir) / kTreeName;
     const bool checkSignatures = !keyPath.empty();
-    ReleaseKey key;
-    if (checkSignatures && !LoadPublicKey(keyPath, &key, errors))
+    ReleaseKey key, launcherKey;
+    if ((checkSignatures && !LoadPublicKey(keyPath, &key, errors)) ||
+        (!launcherKeyPath.empty() && !LoadPublicKey(launcherKeyPath, &launcherKey, errors)))
         return kExitUsage;
     std::string manifest;
     if (!ReadWholeFile(live / kManifestName, &manifest)) {
@@ -472,7 +473,9 @@ int VerifyTree(const std::string& outDir, int threads, const std::string& keyPat
     }
     std::string offerText;
     const OfferCheck offer =
-        checkSignatures ? CheckLauncherOffer(outDir, key, &offerText) : OfferCheck::Absent;
+        checkSignatures
+            ? CheckLauncherOffer(outDir, launcherKeyPath.empty() ? key : launcherKey, &offerText)
+            : OfferCheck::Absent;
     if (offer == OfferCheck::Bad)
         problem(std::string(kShareName) + "/" + kOfferName, offerText);
     if (problems > 0) {

@@ -22,6 +22,7 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
 
 // Checks outDir/skh-full/ against its manifest: every entry present with its size and
 // digest, and nothing unlisted. With a public key also the manifest's signature, its signed
-// version against version.txt, and the launcher offer in outDir/skh-share/ when there is one.
+// version against version.txt, and the launcher offer in outDir/skh-share/ when there is one,
+// under launcherKeyPath when given (after a key change the offer keeps the old key).
 int VerifyTree(const std::string& outDir, int threads, const std::string& keyPath,
-               std::ostream& report, std::ostream& errors);
+               const std::string& launcherKeyPath, std::ostream& report, std::ostream& errors);

@@ -19,7 +19,8 @@ void PrintHelp(FILE* out) {
             "Usage:\n"
             "  skh_publish publish [--version TEXT] [--threads N] [--key PRIVATE_PEM]\n"
             "                      CLIENT_DIR OUT_DIR\n"
-            "  skh_publish verify [--threads N] [--key PUBLIC_DER] OUT_DIR\n"
+            "  skh_publish verify [--threads N] [--key PUBLIC_DER [--launcher-key PUBLIC_DER]]\n"
+            "                     OUT_DIR\n"
             "  skh_publish keygen KEY_DIR\n"
             "  skh_publish launcher --build N [--key PRIVATE_PEM] LAUNCHER_EXE OUT_DIR\n"
             "  skh_publish --help\n"
@@ -65,6 +66,9 @@ void PrintHelp(FILE* out) {
             "                    line is the signed version, and, when OUT_DIR/skh-share/\n"
             "                    holds both patcher_version.txt and SKH2026_Patcher.exe,\n"
             "                    the signature of that launcher offer.\n"
+            "  --launcher-key PUBLIC_DER  check the launcher offer with this key instead:\n"
+            "                    the old one, while the offer is still the launcher that\n"
+            "                    brought a new key.\n"
             "\n"
             "  --threads N  files hashed at once (default: one per core)\n"
             "\n"
@@ -119,7 +123,7 @@ int main(int argc, char** argv) {
         return UsageError("unknown command");
 
     PublishOptions options = {"", "", "", 0, ""};
-    std::string build;
+    std::string build, launcherKey;
     std::vector<std::string> positional;
     for (int i = 2; i < argc; ++i) {
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
@@ -139,6 +143,10 @@ int main(int argc, char** argv) {
             if (++i == argc || argv[i][0] == '\0')
                 return UsageError("--key needs a key file");
             options.keyPath = argv[i];
+        } else if (strcmp(argv[i], "--launcher-key") == 0 && command == "verify") {
+            if (++i == argc || argv[i][0] == '\0')
+                return UsageError("--launcher-key needs a key file");
+            launcherKey = argv[i];
         } else if (strcmp(argv[i], "--build") == 0 && command == "launcher") {
             if (++i == argc)
                 return UsageError("--build needs a number");
@@ -169,5 +177,8 @@ int main(int argc, char** argv) {
     }
     if (positional.size() != 1)
         return UsageError("verify needs OUT_DIR");
-    return VerifyTree(positional[0], options.threads, options.keyPath, std::cout, std::cerr);
+    if (!launcherKey.empty() && options.keyPath.empty())
+        return UsageError("--launcher-key goes with --key");
+    return VerifyTree(positional[0], options.threads, options.keyPath, launcherKey, std::cout,
+                      std::cerr);
 }
