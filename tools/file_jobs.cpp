@@ -1,4 +1,4 @@
-// Reading, hashing and copying many files at once, on every core.
+// Reading, hashing and copying files: many at once on every core, or one whole file.
 #include "tools/file_jobs.h"
 
 #include <errno.h>
@@ -10,8 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <system_error>
 #include <thread>
 
@@ -23,6 +25,9 @@ constexpr size_t kChunkSize = 1 << 20;
 
 struct FileDescriptor {
     int fd = -1;
+    FileDescriptor() = default;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() {
         if (fd >= 0)
             close(fd);
@@ -170,4 +175,21 @@ void RunFileJobs(std::vector<FileJob>* jobs, int threads, const char* verb) {
     }
     finished.notify_one();
     progress.join();
+}
+
+bool ReadWholeFile(const std::string& path, std::string* out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    *out = buffer.str();
+    return !in.bad();
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.close();
+    return !out.fail();
 }

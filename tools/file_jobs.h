@@ -1,4 +1,4 @@
-// Reading, hashing and copying many files at once, on every core.
+// Reading, hashing and copying files: many at once on every core, or one whole file.
 #pragma once
 
 #include <stdint.h>
@@ -20,3 +20,9 @@ struct FileJob {
 // Runs the jobs on up to `threads` threads (0: one per core). On runs longer than a second
 // a progress line starting with `verb` goes to stderr.
 void RunFileJobs(std::vector<FileJob>* jobs, int threads, const char* verb);
+
+// The whole file into *out; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* out);
+
+// Creates or replaces the file with content; false when any of it could not be written.
+bool WriteWholeFile(const std::string& path, const std::string& content);

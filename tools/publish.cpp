@@ -1,4 +1,4 @@
-// The publishing tool's two commands: publish a client tree, verify a published tree.
+// The publishing tool's main commands: publish a client tree, verify a published tree.
 #include "tools/publish.h"
 
 #include <fcntl.h>
@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -16,8 +15,10 @@
 #include "base/server_files.h"
 #include "base/text_lines.h"
 #include "patch/manifest.h"
+#include "patch/signed_release.h"
 #include "tools/file_jobs.h"
 #include "tools/publish_names.h"
+#include "tools/signing.h"
 
 namespace fs = std::filesystem;
 
@@ -27,26 +28,10 @@ constexpr char kStagingName[] = "." SKH_FULL_TREE ".new";
 
 struct ClientFile {
     std::string diskPath;   // relative, as the client folder names it (UTF-8)
+    fs::path source;        // what is read: the file, or the target of a link to one
     std::string published;  // relative, Windows-1252, as the manifest and the server name it
     int64_t size;
 };
-
-bool ReadWholeFile(const fs::path& path, std::string* out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    *out = buffer.str();
-    return !in.bad();
-}
-
-bool WriteWholeFile(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    return !out.fail();
-}
 
 bool IsSameOrInside(const fs::path& inner, const fs::path& outer) {
     auto mismatch = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
@@ -114,6 +99,17 @@ bool CollectClientFiles(const fs::path& root, std::vector<ClientFile>* files,
             ok = false;
             continue;
         }
+        fs::path source = it->path();
+        if (fs::is_symlink(link)) {
+            source = fs::canonical(source, error);
+            if (error || !IsSameOrInside(source, root)) {
+                // Its target would be published to every player.
+                Refuse(errors, disk,
+                       "a link to \"" + source.string() + "\", outside the client folder");
+                ok = false;
+                continue;
+            }
+        }
         std::string published;
         if (!Utf8ToWindows1252(disk, &published)) {
             Refuse(errors, disk,
@@ -138,7 +134,7 @@ bool CollectClientFiles(const fs::path& root, std::vector<ClientFile>* files,
             ok = false;
             continue;
         }
-        files->push_back({disk, published, static_cast<int64_t>(size)});
+        files->push_back({disk, source, published, static_cast<int64_t>(size)});
     }
     return ok;
 }
@@ -192,6 +188,39 @@ bool ChooseVersion(const PublishOptions& options, const std::string& oldVersion,
     return true;
 }
 
+// The sequence number of a new signed manifest: one above the served one, or 1 when the
+// served tree is unsigned or absent.
+bool NextSequence(const std::string& oldManifest, long long* sequence, std::ostream& errors) {
+    SignedManifest old;
+    if (ReadSignedManifest(oldManifest.data(), oldManifest.size(), &old)) {
+        *sequence = old.sequence + 1;
+    } else if (oldManifest.compare(0, 2, "#@") == 0 ||
+               oldManifest.find("\n#@") != std::string::npos) {
+        errors << "the served manifest.txt has signature lines that cannot be read, so the "
+                  "sequence number to go on from is unknown; restore it from your last "
+                  "publication\n";
+        return false;
+    } else {
+        *sequence = 1;
+    }
+    if (std::to_string(*sequence).size() > kSequenceDigitsLimit) {
+        errors << "the served manifest's sequence number cannot grow any further\n";
+        return false;
+    }
+    return true;
+}
+
+// A manifest's entry lines, without the "#" lines that signing adds.
+std::string EntryLines(const std::string& manifest) {
+    std::istringstream in(manifest);
+    std::string entries, line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line[0] != '#')
+            entries += line + "\n";
+    }
+    return entries;
+}
+
 }  // namespace
 
 int PublishClient(const PublishOptions& options, std::ostream& report, std::ostream& errors) {
@@ -211,6 +240,11 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
         errors << "the output folder and the client folder must not lie inside each other\n";
         return kExitUsage;
     }
+
+    ReleaseKey key;
+    const bool signing = !options.keyPath.empty();
+    if (signing && !LoadPrivateKey(options.keyPath, &key, errors))
+        return kExitUsage;
 
     std::vector<ClientFile> files;
     std::vector<std::string> leftOut;
@@ -235,6 +269,9 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
     const std::string oldVersion = FirstLine(oldVersionText);
     if (!ChooseVersion(options, oldVersion, &version, errors))
         return kExitUsage;
+    long long sequence = 0;
+    if (signing && !NextSequence(oldManifest, &sequence, errors))
+        return kExitProblems;
 
     const fs::path staging = outRoot / kStagingName;
     fs::remove_all(staging, error);
@@ -254,8 +291,8 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
             fs::remove_all(staging, error);
             return kExitProblems;
         }
-        jobs.push_back({(clientRoot / file.diskPath).string(), destination.string(),
-                        file.size <= kDigestSizeLimit, file.size, 0, "", ""});
+        jobs.push_back({file.source.string(), destination.string(),
+                        signing || file.size <= kDigestSizeLimit, file.size, 0, "", ""});
     }
     RunFileJobs(&jobs, options.threads, "publishing");
 
@@ -269,7 +306,7 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
         }
         // The copy's own size and digest, so a file that changed while it was read is
         // described as it was copied.
-        manifest += ManifestLine(files[i].published, jobs[i].bytes, jobs[i].digest);
+        manifest += ManifestLine(files[i].published, jobs[i].bytes, jobs[i].digest, signing);
         totalBytes += jobs[i].bytes;
     }
     if (!copied) {
@@ -277,13 +314,24 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
         errors << "nothing was published\n";
         return kExitProblems;
     }
-    if (version == oldVersion && manifest != oldManifest) {
+    if (version == oldVersion && EntryLines(manifest) != EntryLines(oldManifest)) {
         // Launchers check digests only when the version line changes.
         fs::remove_all(staging, error);
         errors << "version \"" << PrintableName(version)
                << "\" is already published with other files; a changed client needs a new "
                   "version, or launchers would not check the changed files\n";
         return kExitUsage;
+    }
+    if (signing) {
+        manifest = kSequenceTag + std::to_string(sequence) + "\n" + kVersionTag + version + "\n" +
+                   manifest;
+        const std::string line = SignatureLine(key, manifest);
+        if (line.empty()) {
+            fs::remove_all(staging, error);
+            errors << "cannot sign the manifest\n";
+            return kExitProblems;
+        }
+        manifest += line + "\n";
     }
     if (!WriteWholeFile(staging / kManifestFileName, manifest) ||
         !WriteWholeFile(staging / kVersionFileName, version + "\n")) {
@@ -299,11 +347,19 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
         report << "left out the launcher's own file " << PrintableName(name) << "\n";
     report << "published " << files.size() << " files (" << totalBytes << " bytes) as version "
            << PrintableName(version) << " in " << live.string() << "\n";
+    if (signing)
+        report << "signed with sequence number " << sequence << "\n";
     return kExitOk;
 }
 
-int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std::ostream& errors) {
+int VerifyTree(const std::string& outDir, int threads, const std::string& keyPath,
+               const std::string& launcherKeyPath, std::ostream& report, std::ostream& errors) {
     const fs::path live = fs::path(outDir) / kFullTreeName;
+    const bool checkSignatures = !keyPath.empty();
+    ReleaseKey key, launcherKey;
+    if ((checkSignatures && !LoadPublicKey(keyPath, &key, errors)) ||
+        (!launcherKeyPath.empty() && !LoadPublicKey(launcherKeyPath, &launcherKey, errors)))
+        return kExitUsage;
     std::string manifest;
     if (!ReadWholeFile(live / kManifestFileName, &manifest)) {
         errors << "cannot read " << (live / kManifestFileName).string() << "\n";
@@ -321,6 +377,23 @@ int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std
     } else if (!VersionProblem(FirstLine(versionText)).empty()) {
         problem(kVersionFileName, VersionProblem(FirstLine(versionText)));
     }
+    SignedManifest signature = {};
+    if (checkSignatures) {
+        const bool read = ReadSignedManifest(manifest.data(), manifest.size(), &signature);
+        const std::string signedVersion =
+            read ? std::string(signature.version, signature.versionLength) : "";
+        if (!read) {
+            problem(kManifestFileName,
+                    "not signed, or its sequence, version and signature lines "
+                    "are not in their one form");
+        } else if (!VerifySignature(key, signature.signature,
+                                    manifest.substr(0, signature.signedLength))) {
+            problem(kManifestFileName, "the signature does not match the manifest under this key");
+        } else if (signedVersion != FirstLine(versionText)) {
+            problem(kVersionFileName,
+                    "differs from the signed version \"" + PrintableName(signedVersion) + "\"");
+        }
+    }
 
     // The launcher's own reader, so verify accepts exactly what the launcher accepts.
     std::set<std::string> listed;
@@ -336,7 +409,7 @@ int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std
         if (!ParseManifestEntry(line, &entry)) {
             if (lineText[0] != '#')
                 problem(kManifestFileName, "line " + std::to_string(lineNumber) +
-                                               " is not an entry and is ignored by the launcher");
+                                           " is not an entry and is ignored by the launcher");
             continue;
         }
         const std::string path = entry.path;
@@ -397,6 +470,13 @@ int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std
                     "SHA-1 is " + jobs[i].digest + ", the manifest says " + jobDigests[i]);
         }
     }
+    std::string offerText;
+    const OfferCheck offer =
+        checkSignatures
+            ? CheckLauncherOffer(outDir, launcherKeyPath.empty() ? key : launcherKey, &offerText)
+            : OfferCheck::Absent;
+    if (offer == OfferCheck::Bad)
+        problem(std::string(kShareTreeName) + "/" + kBuildNumberFileName, offerText);
     if (problems > 0) {
         errors << "verify: " << problems << " problem" << (problems == 1 ? "" : "s") << " in "
                << live.string() << "\n";
@@ -404,5 +484,9 @@ int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std
     }
     report << "verify: " << listed.size() << " files match the manifest of version "
            << PrintableName(FirstLine(versionText)) << " in " << live.string() << "\n";
+    if (checkSignatures)
+        report << "verify: the manifest's signature holds, sequence " << signature.sequence << "\n";
+    if (offer == OfferCheck::Signed)
+        report << "verify: the launcher offer of build " << offerText << " is signed\n";
     return kExitOk;
 }

@@ -1,4 +1,4 @@
-// The publishing tool's two commands: publish a client tree, verify a published tree.
+// The publishing tool's main commands: publish a client tree, verify a published tree.
 #pragma once
 
 #include <ostream>
@@ -13,6 +13,7 @@ struct PublishOptions {
     std::string outDir;   // the web root: the tree goes to outDir/skh-full/
     std::string version;  // empty: bump the published version, or start at 1
     int threads;          // 0: one per core
+    std::string keyPath;  // a private key to sign the manifest with; empty: unsigned
 };
 
 // Writes outDir/skh-full/ (files, manifest.txt, version.txt) in a staging folder and swaps
@@ -20,5 +21,8 @@ struct PublishOptions {
 int PublishClient(const PublishOptions& options, std::ostream& report, std::ostream& errors);
 
 // Checks outDir/skh-full/ against its manifest: every entry present with its size and
-// digest, and nothing unlisted.
-int VerifyTree(const std::string& outDir, int threads, std::ostream& report, std::ostream& errors);
+// digest, and nothing unlisted. With a public key also the manifest's signature, its signed
+// version against version.txt, and the launcher offer in outDir/skh-share/ when there is one,
+// under launcherKeyPath when given (after a key change the offer keeps the old key).
+int VerifyTree(const std::string& outDir, int threads, const std::string& keyPath,
+               const std::string& launcherKeyPath, std::ostream& report, std::ostream& errors);

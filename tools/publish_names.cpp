@@ -164,9 +164,10 @@ std::string FoldCaseWindows1252(const std::string& path) {
     return out;
 }
 
-std::string ManifestLine(const std::string& path, int64_t size, const std::string& digest) {
+std::string ManifestLine(const std::string& path, int64_t size, const std::string& digest,
+                         bool everyDigest) {
     std::string line = path + "|" + std::to_string(size) + "|";
-    line += size > kDigestSizeLimit ? std::string(kBigDigestField) : digest;
+    line += size > kDigestSizeLimit && !everyDigest ? std::string(kBigDigestField) : digest;
     return line + "\n";
 }
 

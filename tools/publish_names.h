@@ -26,8 +26,10 @@ bool IsLauncherOwnFile(const std::string& path);
 // A key under which two names that Windows would take for the same file are equal.
 std::string FoldCaseWindows1252(const std::string& path);
 
-// "path|size|digest\n", with "big" in place of the digest above the launcher's hash limit.
-std::string ManifestLine(const std::string& path, int64_t size, const std::string& digest);
+// "path|size|digest\n", with "big" in place of the digest above the launcher's hash limit
+// unless every digest is kept (a signed manifest lists them all).
+std::string ManifestLine(const std::string& path, int64_t size, const std::string& digest,
+                         bool everyDigest);
 
 // The reason a version line cannot be published, or the empty text.
 std::string VersionProblem(const std::string& version);

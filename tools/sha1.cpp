@@ -25,18 +25,15 @@ std::string Sha1FinalHex(Sha1State* state) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_DigestFinal_ex(state->context, digest, &length);
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < length; ++i) {
-        out += kHex[digest[i] >> 4];
-        out += kHex[digest[i] & 15];
-    }
-    return out;
+    return LowerHex(digest, length);
 }
 
-std::string Sha1Hex(const std::string& data) {
-    Sha1State state;
-    Sha1Init(&state);
-    Sha1Update(&state, data.data(), data.size());
-    return Sha1FinalHex(&state);
+std::string LowerHex(const unsigned char* bytes, size_t size) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < size; ++i) {
+        out += kHex[bytes[i] >> 4];
+        out += kHex[bytes[i] & 15];
+    }
+    return out;
 }

@@ -1,4 +1,5 @@
-// SHA-1 for the publishing tool: the digests the launcher compares against.
+// SHA-1 for the publishing tool: the digests the launcher compares against, and the
+// lowercase hexadecimal form that digests and signatures are written in.
 #pragma once
 
 #include <stddef.h>
@@ -22,4 +23,4 @@ void Sha1Update(Sha1State* state, const void* data, size_t size);
 // The digest as 40 lowercase hexadecimal digits, the form the manifest carries.
 std::string Sha1FinalHex(Sha1State* state);
 
-std::string Sha1Hex(const std::string& data);
+std::string LowerHex(const unsigned char* bytes, size_t size);

@@ -1,0 +1,144 @@
+// Reading the signature lines of a signed release: the manifest's and the launcher offer's.
+#include "patch/signed_release.h"
+
+#include <limits.h>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+constexpr size_t kSignatureTagLength = sizeof(kSignatureTag) - 1;
+
+bool StartsWith(const char* line, size_t length, const char* tag) {
+    size_t tagLength = strlen(tag);
+    return length >= tagLength && memcmp(line, tag, tagLength) == 0;
+}
+
+bool AllDigits(const char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    }
+    return length > 0;
+}
+
+int LowerHexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Both readers treat the text as LF-separated lines; a CR or a zero byte would let the
+// launcher's C-string line reader see other lines than these readers do.
+bool HasForeignBreaks(const char* text, size_t length) {
+    return memchr(text, '\0', length) != nullptr || memchr(text, '\r', length) != nullptr;
+}
+
+// The signature line that ends the text, optionally followed by one LF. *lineStart is the
+// offset of that line, which is also the length of the signed part before it.
+bool ReadSignatureLine(const char* text, size_t length, size_t* lineStart,
+                       unsigned char* signature) {
+    size_t end = length;
+    if (end > 0 && text[end - 1] == '\n')
+        --end;
+    size_t start = end;
+    while (start > 0 && text[start - 1] != '\n')
+        --start;
+    if (!StartsWith(text + start, end - start, kSignatureTag) ||
+        end - start - kSignatureTagLength != kSignatureHexLength) {
+        return false;
+    }
+    const char* hex = text + start + kSignatureTagLength;
+    for (size_t i = 0; i < kSignatureBytes; ++i) {
+        int high = LowerHexValue(hex[2 * i]);
+        int low = LowerHexValue(hex[2 * i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        signature[i] = static_cast<unsigned char>(high << 4 | low);
+    }
+    *lineStart = start;
+    return true;
+}
+
+}  // namespace
+
+bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out) {
+    if (HasForeignBreaks(text, length) ||
+        !ReadSignatureLine(text, length, &out->signedLength, out->signature)) {
+        return false;
+    }
+    bool haveSequence = false;
+    bool haveVersion = false;
+    bool entrySeen = false;
+    // The signed part is empty or ends with the LF before the signature line.
+    for (size_t start = 0; start < out->signedLength;) {
+        const char* line = text + start;
+        const char* lineEnd =
+            static_cast<const char*>(memchr(line, '\n', out->signedLength - start));
+        if (lineEnd == nullptr)
+            return false;
+        const size_t lineLength = static_cast<size_t>(lineEnd - line);
+        start += lineLength + 1;
+        if (!StartsWith(line, lineLength, "#@")) {
+            entrySeen = entrySeen || (lineLength > 0 && line[0] != '#');
+            continue;
+        }
+        if (entrySeen)
+            return false;
+        if (StartsWith(line, lineLength, kSequenceTag)) {
+            const char* digits = line + strlen(kSequenceTag);
+            const size_t count = lineLength - strlen(kSequenceTag);
+            if (haveSequence || count > kSequenceDigitsLimit || !AllDigits(digits, count))
+                return false;
+            out->sequence = 0;
+            for (size_t i = 0; i < count; ++i)
+                out->sequence = out->sequence * 10 + (digits[i] - '0');
+            haveSequence = true;
+        } else if (StartsWith(line, lineLength, kVersionTag)) {
+            out->version = line + strlen(kVersionTag);
+            out->versionLength = lineLength - strlen(kVersionTag);
+            if (haveVersion || out->versionLength == 0)
+                return false;
+            haveVersion = true;
+        } else {
+            // A second signature line, or a tag this reader does not know.
+            return false;
+        }
+    }
+    return haveSequence && haveVersion;
+}
+
+bool ReadLauncherOffer(const char* text, size_t length, LauncherOffer* out) {
+    if (HasForeignBreaks(text, length))
+        return false;
+    const char* firstEnd = static_cast<const char*>(memchr(text, '\n', length));
+    if (firstEnd == nullptr)
+        return false;
+    const size_t digits = static_cast<size_t>(firstEnd - text);
+    if (!AllDigits(text, digits))
+        return false;
+    long long build = 0;
+    for (size_t i = 0; i < digits; ++i) {
+        build = build * 10 + (text[i] - '0');
+        if (build > INT_MAX)
+            return false;
+    }
+    size_t signatureStart;
+    if (build < 1 || !ReadSignatureLine(text, length, &signatureStart, out->signature) ||
+        signatureStart != digits + 1) {
+        return false;
+    }
+    out->build = static_cast<int>(build);
+    out->signedPrefixLength = WriteBuildPrefix(out->build, out->signedPrefix);
+    return true;
+}
+
+size_t WriteBuildPrefix(int build, char* out) {
+    if (build < 1) {
+        out[0] = '\0';
+        return 0;
+    }
+    return static_cast<size_t>(snprintf(out, kBuildPrefixSize, "#@build %d\n", build));
+}

@@ -1,0 +1,47 @@
+// Reading the signature lines of a signed release: the manifest's and the launcher offer's.
+#pragma once
+
+#include <stddef.h>
+
+// RSA 3072 with SHA-256 and PKCS#1 v1.5 padding, written as lowercase hexadecimal digits.
+constexpr size_t kSignatureBytes = 384;
+constexpr size_t kSignatureHexLength = 2 * kSignatureBytes;
+constexpr size_t kSequenceDigitsLimit = 18;  // every such number fits a long long
+
+// Tag lines are "#" comments, which launchers without a key skip.
+constexpr char kSequenceTag[] = "#@sequence ";
+constexpr char kVersionTag[] = "#@version ";
+constexpr char kSignatureTag[] = "#@signature ";
+
+struct SignedManifest {
+    size_t signedLength;  // the bytes before the signature line, which the signature covers
+    long long sequence;
+    const char* version;  // into the text, versionLength bytes, not terminated
+    size_t versionLength;
+    unsigned char signature[kSignatureBytes];  // big-endian, as libcrypto writes it
+};
+
+// Reads a signed manifest of `length` bytes (any bytes; no terminating zero needed). True
+// only when the last line, followed by at most one LF, is the signature line with
+// kSignatureHexLength lowercase digits, and the signed part holds exactly one sequence line
+// (1 to 18 digits) and one non-empty version line, both before the first entry. False for
+// any other "#@" line, and for any CR or zero byte in the text.
+bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out);
+
+constexpr size_t kBuildPrefixSize = 20;  // "#@build 2147483647\n" and its zero
+
+struct LauncherOffer {
+    int build;
+    char signedPrefix[kBuildPrefixSize];  // "#@build N\n", zero-terminated
+    size_t signedPrefixLength;
+    unsigned char signature[kSignatureBytes];
+};
+
+// Reads a signed patcher_version.txt: a first line of decimal digits only (1 to INT_MAX,
+// leading zeros allowed), then the signature line as in a manifest, and nothing else.
+// The signature covers signedPrefix followed by the launcher executable's bytes.
+bool ReadLauncherOffer(const char* text, size_t length, LauncherOffer* out);
+
+// Writes "#@build N\n" in canonical decimal into out (kBuildPrefixSize bytes) and returns
+// its length; 0 for a build below 1.
+size_t WriteBuildPrefix(int build, char* out);
