@@ -4,11 +4,13 @@
 #include <windows.h>
 #include <wininet.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "base/handle_guards_win.h"
 #include "base/path_facts_win.h"
 #include "base/player_texts.h"
 #include "base/run_log_win.h"
+#include "base/sha1_win.h"
 #include "base/status_win.h"
 
 namespace {
@@ -154,10 +156,16 @@ FetchedText HttpFetchText(const char* url) {
     return result;
 }
 
-bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize) {
+bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize,
+                      const char* expectedDigest) {
     Request request;
     if (!OpenRequest(url, &request))
         return false;
+    Sha1 sha1;
+    if (expectedDigest != nullptr && !Sha1Begin(&sha1)) {
+        LogProblem("GET %s: no SHA-1 service (error %lu)", url, GetLastError());
+        return false;
+    }
 
     FileHandle file(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -190,6 +198,8 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
             return false;
         }
         total += got;
+        if (expectedDigest != nullptr && !Sha1Add(&sha1, chunk, got))
+            return false;
         if (expectedSize > kProgressThreshold) {
             char line[kProgressLineSize];
             snprintf(line, sizeof(line), kStatusMegabytesFormat,
@@ -200,6 +210,14 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
     file.Close();
     if (!ReceivedWhole(url, request, total))
         return false;
+    char digest[kDigestLength + 1] = "?";
+    if (expectedDigest != nullptr &&
+        (!Sha1Finish(&sha1, digest) || strcmp(digest, expectedDigest) != 0)) {
+        // Bytes the operator did not sign never stay in the game folder.
+        DeleteFileA(localPath);
+        LogProblem("GET %s: SHA-1 %s, the signed manifest lists %s", url, digest, expectedDigest);
+        return false;
+    }
     if (expectedSize < 0)
         return true;
     PathFacts facts = QueryPathFacts(localPath);

@@ -27,4 +27,7 @@ struct FetchedText {
 FetchedText HttpFetchText(const char* url);
 
 // Streams a 200 response into localPath. A negative expectedSize means the size is unknown.
-bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize);
+// With an expectedDigest (40 lowercase digits) the body is hashed as it arrives, and a file
+// whose SHA-1 differs is deleted and counts as a failure.
+bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize,
+                      const char* expectedDigest = nullptr);

@@ -8,6 +8,7 @@
 #define SKH_STATE_FILE "SKH2026_patch.state"
 #define SKH_RUN_LOG_FILE "SKH2026_patch.log"
 #define SKH_HANDOVER_FILE "SKH2026_patch.handover"
+#define SKH_SEQUENCE_FILE "SKH2026_patch.sequence"
 #define SKH_GAME_CLIENT_FILE "SKH2026.exe"
 #define SKH_SETTINGS_TOOL_FILE "setrovia.exe"
 
@@ -20,11 +21,16 @@ constexpr char kRunLogFileName[] = SKH_RUN_LOG_FILE;
 // The launcher build this folder last handed over to, so a hand-over that did not take is
 // not repeated.
 constexpr char kHandoverFileName[] = SKH_HANDOVER_FILE;
+// The highest signed release this folder has accepted, so an older one cannot be replayed.
+constexpr char kSequenceFileName[] = SKH_SEQUENCE_FILE;
 constexpr char kGameClientFileName[] = SKH_GAME_CLIENT_FILE;
 constexpr char kSettingsToolFileName[] = SKH_SETTINGS_TOOL_FILE;
+// As the game folder holds it, and as a manifest lists it.
 constexpr char kRuntimeInstallerPath[] = "_Runtime\\vc_redist.x86.exe";
+constexpr char kRuntimeInstallerEntry[] = "_Runtime/vc_redist.x86.exe";
 
 // The files a client tree must never overwrite: the launcher, its update and its records.
 constexpr const char* kLauncherOwnFiles[] = {kLauncherFileName,     kNewLauncherFileName,
                                              kUpdateScriptFileName, kStateFileName,
-                                             kRunLogFileName,       kHandoverFileName};
+                                             kRunLogFileName,       kHandoverFileName,
+                                             kSequenceFileName};

@@ -32,6 +32,8 @@ constexpr char kStatusDownloadingFormat[] = "Mengunduh: %s";           // manife
 constexpr char kStatusMegabytesFormat[] =
     "Mengunduh data game...  %lld / %lld MB";  // MiB received, MiB expected
 constexpr char kStatusRuntimeInstall[] = "Memasang Visual C++ Redist...";
+constexpr char kStatusRuntimeRefused[] =
+    "Installer Visual C++ tidak cocok dengan rilis resmi, dilewati.";
 constexpr char kStatusFailedFormat[] =
     "Selesai, tapi %d file gagal. Klik MAIN/ulang.";  // failed files
 constexpr char kStatusUpdatedFormat[] =

@@ -78,7 +78,7 @@ int ManifestStage(const char* gameDir, const char* manifestFile, bool changed) {
     UseGameDir(gameDir);
     std::string manifest = ReadWhole(manifestFile);
     double start = Now();
-    ManifestCounts counts = RunManifestCheck(&manifest[0], changed);
+    ManifestCounts counts = RunManifestCheck(&manifest[0], changed, false);
     double seconds = Now() - start;
     printf("seconds=%.6f downloaded=%d failed=%d\n", seconds, counts.downloadedCount,
            counts.failedCount);

@@ -120,6 +120,11 @@ bool IsRefusedPath(const char* path) {
     }
 }
 
+bool IsLowerHexDigest(const char* field) {
+    return strlen(field) == kDigestLength &&
+           strspn(field, "0123456789abcdef") == static_cast<size_t>(kDigestLength);
+}
+
 EntryAction DecideEntry(bool exists, bool isDirectory, long long fileSize, long long sizeField,
                         const char* digest, bool versionChanged) {
     if (!exists || isDirectory)

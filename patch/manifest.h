@@ -3,9 +3,9 @@
 
 #include <stddef.h>
 
+#include "base/digest.h"
+
 constexpr long long kDigestSizeLimit = 50LL << 20;  // inclusive
-constexpr int kDigestBytes = 20;                    // SHA-1
-constexpr int kDigestLength = 2 * kDigestBytes;     // as lowercase hexadecimal digits
 // The digest field of a file that is checked by its size alone.
 constexpr char kBigDigestField[] = "big";
 constexpr int kEncodedPathLimit = 2047;
@@ -32,6 +32,9 @@ long long ParseSizeField(const char* field);
 // What the progress bar shows for entry n of N lines. n is capped at N, so a manifest whose
 // lines end in bare carriage returns cannot push the bar past 95 during the stage.
 int ManifestProgress(int n, int lineTotal);
+
+// True for exactly kDigestLength lowercase hexadecimal digits, the form a computed digest has.
+bool IsLowerHexDigest(const char* field);
 
 enum class EntryAction { Keep, Download, Hash };
 

@@ -10,10 +10,12 @@
 #include "base/handle_guards_win.h"
 #include "base/http_win.h"
 #include "base/launcher_state_win.h"
+#include "base/own_files.h"
 #include "base/path_facts_win.h"
 #include "base/player_texts.h"
 #include "base/run_log_win.h"
 #include "base/server_urls.h"
+#include "base/sha1_win.h"
 #include "base/status_win.h"
 #include "base/text_lines.h"
 #include "patch/manifest.h"
@@ -42,7 +44,7 @@ void CreateParentDirectories(const char* localPath) {
 }
 
 bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* localPath,
-                   int percent) {
+                   int percent, bool signedRelease) {
     char message[kMessageSize];
     snprintf(message, sizeof(message), kStatusDownloadingFormat, entry.path);
     SetStatus(message, percent);
@@ -55,7 +57,8 @@ bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* 
     }
 
     CreateParentDirectories(localPath);
-    return HttpDownloadFile(address, localPath, entry.size);
+    return HttpDownloadFile(address, localPath, entry.size,
+                            signedRelease ? entry.digest : nullptr);
 }
 
 }  // namespace
@@ -63,40 +66,22 @@ bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* 
 bool HashFileSha1(const char* localPath, char* out) {
     FileHandle file(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsOpen())
+    Sha1 sha1;
+    if (!file.IsOpen() || !Sha1Begin(&sha1))
         return false;
-    CryptContext context;
-    if (!CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_FULL,
-                              CRYPT_VERIFYCONTEXT)) {
-        return false;
-    }
-    CryptHash hash;
-    if (!CryptCreateHash(context.provider, CALG_SHA1, 0, 0, &hash.hash))
-        return false;
-
     BYTE chunk[kHashChunk];
     for (;;) {
         DWORD got = 0;
         // A failed read ends the data like the end of the file does.
         if (!ReadFile(file.handle, chunk, kHashChunk, &got, nullptr) || got == 0)
             break;
-        if (!CryptHashData(hash.hash, chunk, got, 0))
+        if (!Sha1Add(&sha1, chunk, got))
             return false;
     }
-    BYTE digest[kDigestBytes];
-    DWORD digestSize = sizeof(digest);
-    if (!CryptGetHashParam(hash.hash, HP_HASHVAL, digest, &digestSize, 0))
-        return false;
-    static const char kHex[] = "0123456789abcdef";
-    for (int i = 0; i < kDigestBytes; ++i) {
-        out[2 * i] = kHex[digest[i] >> 4];
-        out[2 * i + 1] = kHex[digest[i] & 0xF];
-    }
-    out[kDigestLength] = '\0';
-    return true;
+    return Sha1Finish(&sha1, out);
 }
 
-ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged) {
+ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged, bool signedRelease) {
     // The provider is loaded with the first open context and unloaded with the last, which
     // costs about 7 ms per file under Wine. One context held for the stage keeps it loaded,
     // so each file's own acquire in HashFileSha1 stays cheap (about 0.4 ms).
@@ -106,7 +91,9 @@ ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged) {
                              CRYPT_VERIFYCONTEXT);
     }
     const int lineTotal = CountManifestLines(manifestText);
-    ManifestCounts counts = {0, 0};
+    ManifestCounts counts = {0, 0, ""};
+    char installerPath[kPathSize];
+    GameFolderPath(gState.gameDir, kRuntimeInstallerPath, installerPath, sizeof(installerPath));
     int n = 0;
     char message[kMessageSize];
     char localPath[kPathSize];
@@ -133,6 +120,13 @@ ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged) {
             ++counts.failedCount;
             continue;
         }
+        if (signedRelease && !IsLowerHexDigest(entry.digest)) {
+            LogProblem("manifest entry %d has no digest to check: %.300s", n, entry.path);
+            ++counts.failedCount;
+            continue;
+        }
+        if (_stricmp(localPath, installerPath) == 0)
+            snprintf(counts.installerDigest, sizeof(counts.installerDigest), "%s", entry.digest);
 
         PathFacts facts = QueryPathFacts(localPath);
         EntryAction action = DecideEntry(facts.exists, facts.isDirectory, facts.size, entry.size,
@@ -143,7 +137,7 @@ ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged) {
         }
         if (action != EntryAction::Download)
             continue;
-        if (DownloadEntry(entry, encoded, localPath, percent)) {
+        if (DownloadEntry(entry, encoded, localPath, percent, signedRelease)) {
             ++counts.downloadedCount;
         } else {
             ++counts.failedCount;

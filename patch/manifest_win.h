@@ -1,14 +1,19 @@
 // The manifest stage: checks each listed game file and downloads what is missing or wrong.
 #pragma once
 
+#include "base/digest.h"
+
 struct ManifestCounts {
     int downloadedCount;
     int failedCount;
+    // The digest the manifest lists for the runtime installer, empty when it lists none.
+    char installerDigest[kDigestLength + 1];
 };
 
 // Checks every manifest entry against the game folder and downloads what is missing or
-// wrong. Consumes manifestText (it is cut into lines in place).
-ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged);
+// wrong. Consumes manifestText (it is cut into lines in place). In a signed release every
+// entry must carry a digest, and a download is kept only when it matches it.
+ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged, bool signedRelease);
 
 // Writes the file's SHA-1 as 40 lowercase digits into out (41 bytes); false when the file
 // cannot be read or the digest service fails.

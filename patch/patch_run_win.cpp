@@ -3,9 +3,10 @@
 
 #include <windows.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
-#include "base/game_path.h"
+#include "base/game_files_win.h"
 #include "base/http_win.h"
 #include "base/launcher_state_win.h"
 #include "base/own_files.h"
@@ -14,9 +15,9 @@
 #include "base/server_files.h"
 #include "base/server_urls.h"
 #include "base/status_win.h"
-#include "base/stdio_file.h"
 #include "patch/manifest_win.h"
 #include "patch/patch_run.h"
+#include "patch/release_check_win.h"
 #include "patch/runtime_win.h"
 #include "patch/self_update_win.h"
 #include "patch/stage_progress.h"
@@ -24,28 +25,44 @@
 namespace {
 
 constexpr int kFinalMessageSize = 400;
+constexpr int kSequenceTextSize = 32;
 
-// A missing or unreadable state file reads as the empty text.
-void ReadLocalVersion(char* out) {
-    out[0] = '\0';
-    char path[kPathSize];
-    if (!GameFolderPath(gState.gameDir, kStateFileName, path, sizeof(path)))
-        return;
-    StdioFile file(fopen(path, "rb"));
-    if (file.file == nullptr)
-        return;
-    size_t got = fread(out, 1, kLocalVersionSize - 1, file.file);
-    out[got] = '\0';
-    CutAtLineBreak(out);
+// Reads the highest signed release this folder accepted; 0 when it has accepted none.
+long long AcceptedSequence() {
+    char text[kSequenceTextSize];
+    ReadGameFile(kSequenceFileName, text, sizeof(text));
+    return strtoll(text, nullptr, 10);
 }
 
-void WriteLocalVersion(const char* serverVersion) {
-    char path[kPathSize];
-    if (!GameFolderPath(gState.gameDir, kStateFileName, path, sizeof(path)))
-        return;
-    StdioFile file(fopen(path, "wb"));
-    if (file.file != nullptr)
-        fwrite(serverVersion, 1, strlen(serverVersion), file.file);
+// A signed release is taken only whole: its signature checks out, its version line is the
+// one the server serves, and it is not older than one this folder already took. The
+// signature line is cut off the manifest text afterwards.
+bool AcceptSignedRelease(FetchedText* manifest, const char* serverVersion) {
+    SignedManifest release;
+    if (!ReadSignedManifest(manifest->text, manifest->length, &release)) {
+        LogProblem("manifest is not a signed release");
+        return false;
+    }
+    if (!VerifyReleaseSignature(release.signature, manifest->text, release.signedLength)) {
+        LogProblem("manifest signature does not match this launcher's release key");
+        return false;
+    }
+    if (release.versionLength != strlen(serverVersion) ||
+        memcmp(release.version, serverVersion, release.versionLength) != 0) {
+        LogProblem("version line \"%.100s\" is not the signed one", serverVersion);
+        return false;
+    }
+    const long long accepted = AcceptedSequence();
+    if (release.sequence < accepted) {
+        LogProblem("signed release %lld is older than release %lld, already taken",
+                   release.sequence, accepted);
+        return false;
+    }
+    char text[kSequenceTextSize];
+    int length = snprintf(text, sizeof(text), "%lld", release.sequence);
+    WriteGameFile(kSequenceFileName, text, static_cast<size_t>(length));
+    manifest->text[release.signedLength] = '\0';
+    return true;
 }
 
 // A body of zero bytes counts as nothing received, as a failed fetch does.
@@ -83,19 +100,23 @@ unsigned __stdcall PatchThreadProc(void*) {
     CutAtLineBreak(serverVersion.text);
 
     char localVersion[kLocalVersionSize];
-    ReadLocalVersion(localVersion);
+    ReadGameFile(kStateFileName, localVersion, sizeof(localVersion));
+    CutAtLineBreak(localVersion);
     const bool versionChanged = strcmp(serverVersion.text, localVersion) != 0;
 
     SetStatus(kStatusManifestFetch, kManifestStartPercent);
     FetchedText manifest = FetchFullTreeFile(kManifestFileName);
-    if (manifest.IsEmpty())
+    // A release the launcher's key does not vouch for is treated as no manifest at all:
+    // nothing is downloaded, written or recorded.
+    const bool signedRelease = ReleasesAreSigned();
+    if (manifest.IsEmpty() || (signedRelease && !AcceptSignedRelease(&manifest, serverVersion.text)))
         return FinishRun(kStatusManifestFailed);
 
-    ManifestCounts counts = RunManifestCheck(manifest.text, versionChanged);
+    ManifestCounts counts = RunManifestCheck(manifest.text, versionChanged, signedRelease);
     if (counts.failedCount == 0)
-        WriteLocalVersion(serverVersion.text);
+        WriteGameFile(kStateFileName, serverVersion.text, strlen(serverVersion.text));
 
-    EnsureRuntimeInstalled();
+    EnsureRuntimeInstalled(signedRelease ? counts.installerDigest : nullptr);
 
     char message[kFinalMessageSize];
     FormatFinalMessage(counts.downloadedCount, counts.failedCount, message, sizeof(message));

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <string.h>
 
 #include "base/game_path.h"
 #include "base/handle_guards_win.h"
@@ -10,7 +11,9 @@
 #include "base/own_files.h"
 #include "base/path_facts_win.h"
 #include "base/player_texts.h"
+#include "base/run_log_win.h"
 #include "base/status_win.h"
+#include "patch/manifest_win.h"
 #include "patch/stage_progress.h"
 
 namespace {
@@ -36,7 +39,7 @@ bool RuntimeInstalled() {
 
 }  // namespace
 
-void EnsureRuntimeInstalled() {
+void EnsureRuntimeInstalled(const char* signedDigest) {
     if (RuntimeInstalled())
         return;
     char installer[kPathSize];
@@ -45,6 +48,14 @@ void EnsureRuntimeInstalled() {
     PathFacts facts = QueryPathFacts(installer);
     if (!facts.exists || facts.isDirectory)
         return;
+    // Checked right before it runs, so nothing can swap it after the check.
+    char digest[kDigestLength + 1];
+    if (signedDigest != nullptr &&
+        (!HashFileSha1(installer, digest) || strcmp(digest, signedDigest) != 0)) {
+        LogProblem("%s does not match the signed release; not run", installer);
+        SetStatus(kStatusRuntimeRefused, kRuntimeInstallPercent);
+        return;
+    }
 
     SetStatus(kStatusRuntimeInstall, kRuntimeInstallPercent);
     SHELLEXECUTEINFOA info = {};

@@ -2,4 +2,6 @@
 #pragma once
 
 // Runs the bundled installer and waits for it when the registry shows the runtime missing.
-void EnsureRuntimeInstalled();
+// With a signedDigest (a signed release) the installer runs only when its SHA-1 is that one;
+// an empty one, a release that lists no installer, runs nothing.
+void EnsureRuntimeInstalled(const char* signedDigest);

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <stdio.h>
 
+#include "base/game_files_win.h"
 #include "base/game_path.h"
 #include "base/handle_guards_win.h"
 #include "base/http_win.h"
@@ -16,8 +17,8 @@
 #include "base/server_files.h"
 #include "base/server_urls.h"
 #include "base/status_win.h"
-#include "base/stdio_file.h"
 #include "build_config.h"
+#include "patch/release_check_win.h"
 #include "patch/self_update.h"
 #include "patch/stage_progress.h"
 
@@ -27,12 +28,32 @@ namespace {
 constexpr int kBuildTextSize = 16;
 constexpr INT_PTR kShellExecuteFailureLimit = 32;
 
-// The share's announced build, or 0 when it cannot be fetched.
-int FetchNewestBuild() {
+// What the share offers: a build number, and in a signed release the signature that binds
+// it to the launcher's bytes.
+struct Offer {
+    int build = 0;
+    bool isSigned = false;
+    LauncherOffer signedOffer;
+};
+
+// No offer (build 0) when the share cannot be reached, or, for a launcher with a release
+// key, when the offer is not signed.
+Offer FetchOffer() {
+    Offer offer;
     char url[kControlAddressSize];
     snprintf(url, sizeof(url), "%s%s", SHARE_BASE_URL, kBuildNumberFileName);
     FetchedText text = HttpFetchText(url);
-    return text.text == nullptr ? 0 : ParseBuildNumber(text.text);
+    if (text.text == nullptr)
+        return offer;
+    if (!ReleasesAreSigned()) {
+        offer.build = ParseBuildNumber(text.text);
+    } else if (ReadLauncherOffer(text.text, text.length, &offer.signedOffer)) {
+        offer.build = offer.signedOffer.build;
+        offer.isSigned = true;
+    } else {
+        LogProblem("GET %s: the launcher offer is not signed", url);
+    }
+    return offer;
 }
 
 // Only a file that starts like a Windows executable may replace the launcher.
@@ -51,108 +72,88 @@ bool LooksLikeLauncher(const char* path) {
     return head[0] == 'M' && head[1] == 'Z';
 }
 
-// The whole file or nothing: a script or record cut short by a full disk is deleted.
-bool WriteWholeFile(const char* path, const char* bytes, size_t size) {
-    StdioFile file(fopen(path, "wb"));
-    if (file.file == nullptr)
+// In a signed release the signature must cover this very file and the offered build.
+bool IsOfferedLauncher(const Offer& offer, const char* path) {
+    if (!LooksLikeLauncher(path))
         return false;
-    const bool written = fwrite(bytes, 1, size, file.file) == size;
-    if (file.Close() && written)
-        return true;
-    DeleteFileA(path);
-    return false;
+    return !offer.isSigned ||
+           VerifyReleaseSignature(offer.signedOffer.signature, offer.signedOffer.signedPrefix,
+                                  offer.signedOffer.signedPrefixLength, path);
 }
 
 // The build this folder last handed over to, or 0 without a record.
-int ReadHandoverRecord(const char* path) {
-    char text[kBuildTextSize] = {};
-    StdioFile file(fopen(path, "rb"));
-    if (file.file == nullptr)
-        return 0;
-    fread(text, 1, sizeof(text) - 1, file.file);
+int HandedOverTo() {
+    char text[kBuildTextSize];
+    ReadGameFile(kHandoverFileName, text, sizeof(text));
     return ParseBuildNumber(text);
 }
 
-bool WriteHandoverRecord(const char* path, int build) {
-    char text[kBuildTextSize];
-    int length = snprintf(text, sizeof(text), "%d", build);
-    return WriteWholeFile(path, text, static_cast<size_t>(length));
-}
-
-struct UpdatePaths {
-    char newLauncher[kPathSize];
-    char script[kPathSize];
-    char record[kPathSize];
-};
-
-bool MakeUpdatePaths(UpdatePaths* paths) {
-    return GameFolderPath(gState.gameDir, kNewLauncherFileName, paths->newLauncher,
-                          sizeof(paths->newLauncher)) &&
-           GameFolderPath(gState.gameDir, kUpdateScriptFileName, paths->script,
-                          sizeof(paths->script)) &&
-           GameFolderPath(gState.gameDir, kHandoverFileName, paths->record, sizeof(paths->record));
+void DeleteUpdateFiles() {
+    DeleteGameFile(kNewLauncherFileName);
+    DeleteGameFile(kUpdateScriptFileName);
+    DeleteGameFile(kHandoverFileName);
 }
 
 // Downloads and checks the new launcher, writes the script and the record, and starts the
 // script. False when any step failed; everything written for the update is deleted then, so
 // the next start tries again.
-bool StartHandover(const UpdatePaths& paths, int offered) {
-    DeleteFileA(paths.newLauncher);
+bool StartHandover(const Offer& offer) {
+    char newLauncher[kPathSize];
+    char script[kPathSize];
+    if (!GameFolderPath(gState.gameDir, kNewLauncherFileName, newLauncher, sizeof(newLauncher)) ||
+        !GameFolderPath(gState.gameDir, kUpdateScriptFileName, script, sizeof(script))) {
+        return false;
+    }
+    DeleteFileA(newLauncher);
     char url[kControlAddressSize];
     snprintf(url, sizeof(url), "%s%s", SHARE_BASE_URL, kLauncherFileName);
-    if (!HttpDownloadFile(url, paths.newLauncher, -1)) {
-        DeleteFileA(paths.newLauncher);
+    if (!HttpDownloadFile(url, newLauncher, -1)) {
+        DeleteFileA(newLauncher);
         return false;
     }
-    if (!LooksLikeLauncher(paths.newLauncher)) {
-        LogProblem("GET %s: not a Windows program", url);
-        DeleteFileA(paths.newLauncher);
+    if (!IsOfferedLauncher(offer, newLauncher)) {
+        LogProblem("GET %s: not the offered launcher build %d", url, offer.build);
+        DeleteFileA(newLauncher);
         return false;
     }
-    // The record goes down first: a new launcher that turns out to be this same build must
-    // find it, or it would hand over again, on every start.
-    if (!WriteWholeFile(paths.script, kUpdateScript, kUpdateScriptSize) ||
-        !WriteHandoverRecord(paths.record, offered)) {
-        LogProblem("cannot write %s or %s (error %lu)", paths.script, paths.record,
-                   GetLastError());
-        DeleteFileA(paths.script);
-        DeleteFileA(paths.newLauncher);
+    // The record goes down with the script: a new launcher that turns out to be this same
+    // build must find it, or it would hand over again, on every start.
+    char record[kBuildTextSize];
+    int length = snprintf(record, sizeof(record), "%d", offer.build);
+    if (!WriteGameFile(kUpdateScriptFileName, kUpdateScript, kUpdateScriptSize) ||
+        !WriteGameFile(kHandoverFileName, record, static_cast<size_t>(length))) {
+        LogProblem("cannot write %s (error %lu)", script, GetLastError());
+        DeleteUpdateFiles();
         return false;
     }
-    // ShellExecuteA reports a failure as a value of 32 or less.
     INT_PTR started = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", paths.script, nullptr, gState.gameDir, SW_HIDE));
+        ShellExecuteA(nullptr, "open", script, nullptr, gState.gameDir, SW_HIDE));
     if (started > kShellExecuteFailureLimit)
         return true;
-    LogProblem("cannot start %s (ShellExecute %d)", paths.script, static_cast<int>(started));
-    DeleteFileA(paths.script);
-    DeleteFileA(paths.newLauncher);
-    DeleteFileA(paths.record);
+    LogProblem("cannot start %s (ShellExecute %d)", script, static_cast<int>(started));
+    DeleteUpdateFiles();
     return false;
 }
 
 }  // namespace
 
 void TrySelfUpdate() {
-    UpdatePaths paths;
-    if (!MakeUpdatePaths(&paths))
-        return;
-    const int offered = FetchNewestBuild();
-    const int handedOverTo = ReadHandoverRecord(paths.record);
+    const Offer offer = FetchOffer();
+    const int handedOverTo = HandedOverTo();
     if (handedOverTo != 0 && handedOverTo <= LAUNCHER_BUILD)
-        DeleteFileA(paths.record);
-    if (offered <= LAUNCHER_BUILD)
+        DeleteGameFile(kHandoverFileName);
+    if (offer.build <= LAUNCHER_BUILD)
         return;
     // The last hand-over was to this offer and this is still the old build: the share's
     // launcher is not newer than its number says. Updating again would loop forever.
-    if (handedOverTo == offered) {
-        LogProblem("launcher update to build %d did not take: this is build %d", offered,
+    if (handedOverTo == offer.build) {
+        LogProblem("launcher update to build %d did not take: this is build %d", offer.build,
                    LAUNCHER_BUILD);
         SetStatus(kStatusSelfUpdateFailed, kSelfUpdatePercent);
         return;
     }
     SetStatus(kStatusSelfUpdate, kSelfUpdatePercent);
-    if (!StartHandover(paths, offered))
+    if (!StartHandover(offer))
         return;
     // The script waits for this process to end before it touches the launcher file, so
     // the process ends at once, the other workers and the window with it.

@@ -1,0 +1,26 @@
+// SHA-1 through CryptoAPI, fed in pieces: a file as it is read, a download as it arrives.
+#include "base/sha1_win.h"
+
+bool Sha1Begin(Sha1* sha1) {
+    return CryptAcquireContextA(&sha1->context.provider, nullptr, nullptr, PROV_RSA_FULL,
+                                CRYPT_VERIFYCONTEXT) &&
+           CryptCreateHash(sha1->context.provider, CALG_SHA1, 0, 0, &sha1->hash.hash);
+}
+
+bool Sha1Add(Sha1* sha1, const void* data, DWORD size) {
+    return CryptHashData(sha1->hash.hash, static_cast<const BYTE*>(data), size, 0) != FALSE;
+}
+
+bool Sha1Finish(Sha1* sha1, char* out) {
+    BYTE digest[kDigestBytes];
+    DWORD size = sizeof(digest);
+    if (!CryptGetHashParam(sha1->hash.hash, HP_HASHVAL, digest, &size, 0))
+        return false;
+    static const char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < kDigestBytes; ++i) {
+        out[2 * i] = kHex[digest[i] >> 4];
+        out[2 * i + 1] = kHex[digest[i] & 0xF];
+    }
+    out[kDigestLength] = '\0';
+    return true;
+}
