@@ -104,8 +104,8 @@ bool OpenRequest(const char* url, Request* out) {
 bool ReceivedWhole(const char* url, const Request& request, int64_t received) {
     if (request.announced < 0 || received == request.announced)
         return true;
-    LogProblem("GET %s: body ended after %lld of %lld bytes", url,
-               static_cast<long long>(received), static_cast<long long>(request.announced));
+    LogProblem("GET %s: body ended after %lld of %lld bytes", url, static_cast<long long>(received),
+               static_cast<long long>(request.announced));
     return false;
 }
 
@@ -129,8 +129,8 @@ FetchedText HttpFetchText(const char* url) {
     while (body.text != nullptr) {
         DWORD got = 0;
         // A failed read is a broken transfer, never the end of the body.
-        if (!InternetReadFile(request.request.handle, body.text + received,
-                              capacity - 1 - received, &got)) {
+        if (!InternetReadFile(request.request.handle, body.text + received, capacity - 1 - received,
+                              &got)) {
             LogReadFailure(url, received);
             return result;
         }

@@ -30,7 +30,6 @@ constexpr char kRuntimeInstallerPath[] = "_Runtime\\vc_redist.x86.exe";
 constexpr char kRuntimeInstallerEntry[] = "_Runtime/vc_redist.x86.exe";
 
 // The files a client tree must never overwrite: the launcher, its update and its records.
-constexpr const char* kLauncherOwnFiles[] = {kLauncherFileName,     kNewLauncherFileName,
-                                             kUpdateScriptFileName, kStateFileName,
-                                             kRunLogFileName,       kHandoverFileName,
-                                             kSequenceFileName};
+constexpr const char* kLauncherOwnFiles[] = {
+    kLauncherFileName, kNewLauncherFileName, kUpdateScriptFileName, kStateFileName,
+    kRunLogFileName,   kHandoverFileName,    kSequenceFileName};

@@ -51,7 +51,8 @@ void LogProblem(const char* format, ...) {
     AcquireSRWLockExclusive(&gLogLock);
     if (gLogOpen && gLogBytes + length <= kRunLogLimit) {
         StdioFile file(fopen(gLogPath, "ab"));
-        if (file.file != nullptr && fwrite(line, 1, length, file.file) == static_cast<size_t>(length))
+        if (file.file != nullptr &&
+            fwrite(line, 1, length, file.file) == static_cast<size_t>(length))
             gLogBytes += length;
     }
     ReleaseSRWLockExclusive(&gLogLock);

@@ -57,8 +57,7 @@ bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* 
     }
 
     CreateParentDirectories(localPath);
-    return HttpDownloadFile(address, localPath, entry.size,
-                            signedRelease ? entry.digest : nullptr);
+    return HttpDownloadFile(address, localPath, entry.size, signedRelease ? entry.digest : nullptr);
 }
 
 }  // namespace

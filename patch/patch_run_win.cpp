@@ -109,7 +109,8 @@ unsigned __stdcall PatchThreadProc(void*) {
     // A release the launcher's key does not vouch for is treated as no manifest at all:
     // nothing is downloaded, written or recorded.
     const bool signedRelease = ReleasesAreSigned();
-    if (manifest.IsEmpty() || (signedRelease && !AcceptSignedRelease(&manifest, serverVersion.text)))
+    if (manifest.IsEmpty() ||
+        (signedRelease && !AcceptSignedRelease(&manifest, serverVersion.text)))
         return FinishRun(kStatusManifestFailed);
 
     ManifestCounts counts = RunManifestCheck(manifest.text, versionChanged, signedRelease);

@@ -80,5 +80,6 @@ bool VerifyReleaseSignature(const unsigned char (&signature)[kSignatureBytes], c
     BYTE reversed[kSignatureBytes];
     for (size_t i = 0; i < kSignatureBytes; ++i)
         reversed[i] = signature[kSignatureBytes - 1 - i];
-    return CryptVerifySignatureA(hash.hash, reversed, kSignatureBytes, key.key, nullptr, 0) != FALSE;
+    return CryptVerifySignatureA(hash.hash, reversed, kSignatureBytes, key.key, nullptr, 0) !=
+           FALSE;
 }

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Makes signed release trees with the real skh_publish, then runs the rest of its arguments.
+# The Windows signed-release test serves them and alters their bytes itself.
+#   signed_fixtures.sh BUILD_DIR OUT_DIR COMMAND...
+# OUT_DIR/seq1, seq2: the client signed with test-keys/release as v1 and v2 (sequences 1, 2);
+# other: v2 signed with test-keys/other; unsigned: v2 without a key; launcher5, launcher3:
+# the recorder stand-in offered as builds 5 and 3, signed with test-keys/release.
+set -euo pipefail
+build=$1
+out=$2
+shift 2
+source=$(cd "$(dirname "$0")/../.." && pwd)
+keys=$build/test-keys
+tool=$build/host-tools/skh_publish
+cmake -S "$source/tools" -B "$build/host-tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/host-tools" -j2 >/dev/null
+
+rm -rf "$out"
+mkdir -p "$out/client/data" "$out/client/_Runtime"
+printf 'abc' >"$out/client/a.txt"
+printf 'The quick brown fox jumps over the lazy dog' >"$out/client/data/b.dat"
+cp "$build/tests/win/recorder_stub.exe" "$out/client/_Runtime/vc_redist.x86.exe"
+publish() {  # publish NAME VERSION [--key KEY]
+    local name=$1 version=$2
+    shift 2
+    mkdir -p "$out/$name"
+    [ "$name" = seq2 ] && cp -r "$out/seq1/skh-full" "$out/seq2/"
+    "$tool" publish --version "$version" "$@" "$out/client" "$out/$name" >/dev/null
+}
+publish seq1 v1 --key "$keys/release/release_private.pem"
+publish seq2 v2 --key "$keys/release/release_private.pem"
+publish other v2 --key "$keys/other/release_private.pem"
+publish unsigned v2
+for build_number in 5 3; do
+    "$tool" launcher --build "$build_number" --key "$keys/release/release_private.pem" \
+        "$build/tests/win/recorder_stub.exe" "$out/launcher$build_number" >/dev/null
+done
+exec "$@"

@@ -1,0 +1,169 @@
+// A launcher built with a release key against trees signed by the real skh_publish
+// (tests/harness/signed_fixtures.sh): what it takes, and what it refuses without writing.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "base/launcher_state_win.h"
+#include "base/run_log_win.h"
+#include "patch/self_update_win.h"
+#include "support/import_hook.h"
+#include "support/test_support.h"
+
+namespace {
+
+const char kNoManifest[] = "Gagal ambil daftar file.";
+const char* const kTreeFiles[] = {"version.txt", "manifest.txt", "a.txt", "data/b.dat",
+                                  "_Runtime/vc_redist.x86.exe"};
+
+std::string Fixture(const std::string& path) {
+    std::string out = "Z:" + std::string(getenv("SKH_FIXTURES")) + "/" + path;
+    std::replace(out.begin(), out.end(), '/', '\\');
+    return out;
+}
+
+// Serves one of the fixture trees as the full-client tree.
+void ServeTree(const std::string& name) {
+    for (const char* file : kTreeFiles)
+        ServeFile(std::string("skh-full/") + file,
+                  ReadFileBytes(Fixture(name + "/skh-full/" + file)));
+}
+
+// One byte changed, so the bytes keep their size.
+void TamperServed(const std::string& path, size_t at) {
+    std::string bytes = ReadFileBytes(Fixture("seq2/skh-full/" + path));
+    bytes[at] ^= 1;
+    ServeFile("skh-full/" + path, bytes);
+}
+
+HINSTANCE WINAPI FailingShellExecute(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT) {
+    return reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED);
+}
+
+class SignedReleaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(getenv("SKH_FIXTURES"), nullptr) << "run through ctest";
+        dir = MakeGameDir("signed");
+        ResetLauncherForRun(dir);
+        RemoveServedFile("skh-share/patcher_version.txt");
+        ServeTree("seq2");
+    }
+    std::string Log() const { return ReadFileBytes(dir + "SKH2026_patch.log"); }
+    std::string dir;
+};
+
+TEST_F(SignedReleaseTest, AReleaseTheKeyDoesNotVouchForIsNoManifestAtAll) {
+    const struct {
+        const char* what;
+        std::function<void()> arrange;
+        const char* log;
+    } rows[] = {
+        {"one byte of the manifest changed", [] { TamperServed("manifest.txt", 60); },
+         "signature does not match"},
+        {"signed with another key", [] { ServeTree("other"); }, "signature does not match"},
+        {"not signed", [] { ServeTree("unsigned"); }, "manifest is not a signed release"},
+        {"a version line that is not the signed one",
+         [] { ServeFile("skh-full/version.txt", "v9\n"); }, "is not the signed one"},
+        {"an older release than the folder took",
+         [this] {
+             ServeTree("seq1");
+             WriteFileBytes(dir + "SKH2026_patch.sequence", "2");
+         },
+         "signed release 1 is older than release 2"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        dir = MakeGameDir("signed");
+        ResetLauncherForRun(dir);
+        ServeTree("seq2");
+        row.arrange();
+        const std::vector<std::string> before = ListFilesRecursive(dir);
+        PatchRunResult result = RunPatchThread();
+        EXPECT_EQ(result.finalStatus, kNoManifest);
+        EXPECT_EQ(RequestedBelow("/skh-full/"),
+                  (std::vector<std::string>{"/skh-full/version.txt", "/skh-full/manifest.txt"}));
+        std::vector<std::string> after = ListFilesRecursive(dir);
+        after.erase(std::remove(after.begin(), after.end(), "SKH2026_patch.log"), after.end());
+        EXPECT_EQ(after, before);
+        EXPECT_NE(Log().find(row.log), std::string::npos) << Log();
+    }
+}
+
+TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDigest) {
+    // A file changed behind a correct manifest fails, and its copy does not stay.
+    TamperServed("data/b.dat", 4);
+    PatchRunResult result = RunPatchThread();
+    EXPECT_EQ(result.finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
+    EXPECT_FALSE(FileExists(dir + "data\\b.dat"));
+    EXPECT_EQ(ReadFileBytes(dir + "a.txt"), "abc");
+    EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), "2");
+    EXPECT_NE(Log().find("/skh-full/data/b.dat: SHA-1 "), std::string::npos);
+
+    // The honest file completes the release; the runtime installer it carries runs.
+    ServeTree("seq2");
+    ResetLauncherForRun(dir);
+    result = RunPatchThread();
+    EXPECT_EQ(result.finalStatus, "Update selesai (1 file). Siap dimainkan!");
+    EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.state"), "v2");
+    EXPECT_FALSE(ReadFileBytes(dir + "_Runtime\\vc_redist.x86.exe.started").empty());
+
+    // An installer changed in the folder at its own size passes the size check, but not the
+    // digest check right before it would run.
+    std::string installer = ReadFileBytes(dir + "_Runtime\\vc_redist.x86.exe");
+    installer[installer.size() / 2] ^= 1;
+    WriteFileBytes(dir + "_Runtime\\vc_redist.x86.exe", installer);
+    DeleteFileA((dir + "_Runtime\\vc_redist.x86.exe.started").c_str());
+    ResetLauncherForRun(dir);
+    result = RunPatchThread();
+    EXPECT_EQ(result.finalStatus, "File lengkap & terbaru. Siap dimainkan!");
+    EXPECT_EQ(result.steps.at(result.steps.size() - 2).text,
+              "Installer Visual C++ tidak cocok dengan rilis resmi, dilewati.");
+    Sleep(1000);
+    EXPECT_FALSE(FileExists(dir + "_Runtime\\vc_redist.x86.exe.started"));
+}
+
+// A launcher taken would end this process; with a shell that cannot start the script, a
+// launcher that passed every check says so in the log instead.
+TEST_F(SignedReleaseTest, OnlyASignedHigherLauncherBuildIsTaken) {
+    RedirectImport("SHELL32.dll", "ShellExecuteA", reinterpret_cast<void*>(FailingShellExecute));
+    const std::string signedOffer =
+        ReadFileBytes(Fixture("launcher5/skh-share/patcher_version.txt"));
+    const std::string launcher = ReadFileBytes(Fixture("launcher5/skh-share/SKH2026_Patcher.exe"));
+    std::string swapped = launcher;
+    swapped[launcher.size() - 1] ^= 1;
+    const struct {
+        const char* what;
+        std::string offer;
+        std::string served;
+        int downloads;
+        const char* log;
+    } rows[] = {
+        {"signed build 5", signedOffer, launcher, 1, "cannot start"},
+        {"an unsigned offer", "5\n", launcher, 0, "the launcher offer is not signed"},
+        {"an older signed build", ReadFileBytes(Fixture("launcher3/skh-share/patcher_version.txt")),
+         launcher, 0, nullptr},
+        {"another launcher behind the signed offer", signedOffer, swapped, 1,
+         "not the offered launcher build 5"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        dir = MakeGameDir("signed");
+        ResetLauncherForRun(dir);
+        ASSERT_TRUE(OpenRunLog());
+        ServeFile("skh-share/patcher_version.txt", row.offer);
+        ServeFile("skh-share/SKH2026_Patcher.exe", row.served);
+        TrySelfUpdate();
+        EXPECT_EQ(CountRequests("/skh-share/SKH2026_Patcher.exe"), row.downloads);
+        EXPECT_TRUE(ListFilesRecursive(dir) == std::vector<std::string>{"SKH2026_patch.log"});
+        if (row.log != nullptr) {
+            EXPECT_NE(Log().find(row.log), std::string::npos) << Log();
+        }
+    }
+}
+
+}  // namespace
