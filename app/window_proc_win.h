@@ -3,4 +3,7 @@
 
 #include <windows.h>
 
+// The class the main window is registered under, with MainWndProc as its procedure.
+constexpr char kWindowClassName[] = "SKH2026Patcher";
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

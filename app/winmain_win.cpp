@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "app/layout.h"
+#include "app/single_instance_win.h"
 #include "app/window_proc_win.h"
 #include "base/launcher_state_win.h"
 #include "base/player_texts.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr char kWindowClassName[] = "SKH2026Patcher";
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
 
 // Leaves gameDir empty when the launcher's path does not fit: the patch run then stops
@@ -70,9 +70,12 @@ void StartWorker(unsigned(__stdcall* entry)(void*)) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     FixGameDir();
+    if (!ClaimGameFolder())
+        return 0;
     LoadBackground(instance);
     RegisterMainClass(instance);
     CreateMainWindow(instance);
+    MarkMainWindow(gState.mainWindow);
     CreateButtons(instance);
     ShowWindow(gState.mainWindow, SW_SHOW);
     UpdateWindow(gState.mainWindow);
