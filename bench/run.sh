@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SKH_BUILD:-$root/build}
 mode=${1:-full}
-source "$root/tests/harness/harness_lib.sh"
+source "$root/scripts/wine_env.sh"
 
 if [ "$mode" = "--smoke" ]; then
     hash_groups=(4 1048576 8 65536); unchanged_files=500; download_big=$((4 << 20))
