@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Benchmarks of the launcher against references measured in the same run on the same files.
-#   bench/run.sh           full sizes (about 5 GB of scratch space, several minutes)
+#   bench/run.sh           full sizes (at most 3.2 GB of scratch space, about 8 minutes)
 #   bench/run.sh --smoke   tiny sizes, only to keep the benchmarks working (the test command)
+# Each side of every ratio is the median of three runs (one in the smoke mode), on files
+# already in the page cache.
 # Figures go to stdout and to build/bench/results.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SKH_BUILD:-$root/build}
 mode=${1:-full}
-source "$root/tests/harness/harness_lib.sh"
+source "$root/scripts/wine_env.sh"
 
 if [ "$mode" = "--smoke" ]; then
+    runs=1
     hash_groups=(4 1048576 8 65536); unchanged_files=500; download_big=$((4 << 20))
     download_small=(40 65536); memory_big=$((16 << 20)); manifest_lines=2000
 else
+    runs=3
     # 1 GiB in 300 files up to 50 MiB; 20,000 files; 512 MiB plus 512 MiB in small files;
     # 2 GiB against 1 MiB; 100,000 lines.
     hash_groups=(16 52428800 284 $((800 << 10))); unchanged_files=20000
@@ -21,13 +25,13 @@ else
 fi
 
 bash "$root/scripts/setup.sh"
-[ -x "$build/win/bench/bench_driver.exe" ] || {
-    cmake -S "$root" -B "$build/win" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
-    cmake --build "$build/win" -j "$(nproc)" >/dev/null
-}
+# Incremental builds: cheap when nothing changed, and never a driver older than its sources.
+cmake -S "$root" -B "$build/win" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
+cmake --build "$build/win" -j "$(nproc)" --target bench_driver install_ca >/dev/null
 cmake -S "$root/tools" -B "$build/bench-tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/bench-tools" -j "$(nproc)" >/dev/null
+tool=$build/bench-tools/skh_publish
 
 work=$build/bench/data
 results=$build/bench/results.txt
@@ -47,25 +51,55 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 say() { echo "$*" | tee -a "$results"; }
-seconds_of() { python3 -c 'import sys,time; print(f"{time.time():.6f}")'; }
-ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
+# ratio A B: A / B to two decimals; A and B may be arithmetic expressions.
+ratio() { awk "BEGIN { printf \"%.2f\", ($1) / ($2) }"; }
+mib_per_s() { ratio "$1 / 1048576" "$2"; }
 field() { tr -d "\r" <<<"$2" | sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
 winpath() { winepath -w "$1" 2>/dev/null; }
-# Runs a command while sampling its peak resident memory; prints "KIB" on fd 3.
+# Reads every file once and writes back what is dirty, so no run pays for the disk.
+warm() {
+    sync
+    find "$1" -type f -exec cat {} + >/dev/null
+}
+
+# timed COMMAND...: the seconds the command takes, its output discarded.
+timed() {
+    local start=${EPOCHREALTIME//[!0-9]/} end
+    "$@" >/dev/null || return
+    end=${EPOCHREALTIME//[!0-9]/}
+    printf '%d.%06d\n' $(((end - start) / 1000000)) $(((end - start) % 1000000))
+}
+# median COMMAND...: the middle of the numbers that $runs runs of COMMAND print.
+median() {
+    local run
+    for run in $(seq "$runs"); do "$@" || return; done | sort -g | sed -n "$(((runs + 1) / 2))p"
+}
+# driver_seconds ARGUMENTS...: the driver's own timing of one run; EXPECT, when set, is a
+# pattern its output must match.
+driver_seconds() {
+    local out
+    out=$(wine "$driver" "$@") && grep -q -- "${expect:-.}" <<<"$out" ||
+        { echo "bench_driver $*: $out" >&2; return 1; }
+    field seconds "$out"
+}
+# peak_kib OUT_FILE COMMAND...: runs the command with its output in OUT_FILE and prints its
+# peak resident size in KiB. `wine PROGRAM &` leaves the Windows process itself in $!:
+# Debian's wine script execs the loader, which keeps the pid.
 peak_kib() {
-    "$@" &
-    local pid=$! peak=0 now
+    local out=$1 pid peak=0 key value
+    shift
+    "$@" >"$out" &
+    pid=$!
     while kill -0 "$pid" 2>/dev/null; do
-        for p in $(pgrep -f bench_driver.exe); do
-            now=$(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' "/proc/$p/status" 2>/dev/null)
-            [ -n "$now" ] && [ "$now" -gt "$peak" ] && peak=$now
-        done
+        while read -r key value _; do
+            [ "$key" = VmHWM: ] && [ "$value" -gt "$peak" ] && peak=$value
+        done 2>/dev/null <"/proc/$pid/status" || true
         sleep 0.05
     done
-    wait "$pid"
-    echo "$peak" >&3
+    wait "$pid" || { cat "$out" >&2; return 1; }
+    echo "$peak"
 }
-warm() { find "$1" -type f -exec cat {} + >/dev/null; }
+sha1_tree() { (cd "$1" && find . -type f -print0 | xargs -0 sha1sum); }
 
 say "machine: $(nproc) cores, $(free -g | awk '/Mem:/{print $2}') GiB, $(uname -r), mode $mode"
 
@@ -74,42 +108,41 @@ tree=$work/hash/game
 python3 "$root/bench/make_data.py" tree "$tree" "${hash_groups[@]}"
 python3 "$root/bench/make_data.py" manifest "$tree" "$work/hash/manifest.txt"
 bytes=$(find "$tree" -type f -printf '%s\n' | awk '{s+=$1} END {print s}')
-warm "$tree"
-t0=$(seconds_of); (cd "$tree" && find . -type f -print0 | xargs -0 sha1sum >/dev/null); t1=$(seconds_of)
-reference=$(python3 -c "print($t1 - $t0)")
-out=$(wine "$driver" manifest-stage "$(winpath "$tree")" "$(winpath "$work/hash/manifest.txt")" 1)
-launcher=$(field seconds "$out")
-[ "$(field downloaded "$out")" = 0 ] && [ "$(field failed "$out")" = 0 ] || { echo "$out"; exit 1; }
 tree_win=$(winpath "$tree")
 (cd "$tree" && find . -type f -printf '%P\n') | while read -r file; do
     printf '%s\\%s\n' "$tree_win" "${file//\//\\}"
 done >"$work/hash/files.txt"
-out=$(wine "$driver" bare-sha1 "$(winpath "$work/hash/files.txt")")
-bare=$(field seconds "$out")
-say "1 hashing: $((bytes >> 20)) MiB, launcher $(ratio "$bytes/1048576" "$launcher") MiB/s," \
-    "sha1sum $(ratio "$bytes/1048576" "$reference") MiB/s, ratio $(ratio "$reference" "$launcher") (goal >= 0.8);" \
-    "bare CryptoAPI loop $(ratio "$bytes/1048576" "$bare") MiB/s, ratio $(ratio "$bare" "$launcher")"
+warm "$tree"
+reference=$(median timed sha1_tree "$tree")
+warm "$tree"
+launcher=$(expect="downloaded=0 failed=0" median driver_seconds manifest-stage "$tree_win" \
+    "$(winpath "$work/hash/manifest.txt")" 1)
+bare=$(median driver_seconds bare-sha1 "$(winpath "$work/hash/files.txt")")
+say "1 hashing: $((bytes >> 20)) MiB, launcher $(mib_per_s "$bytes" "$launcher") MiB/s," \
+    "sha1sum $(mib_per_s "$bytes" "$reference") MiB/s, ratio $(ratio "$reference" "$launcher") (goal >= 0.8);" \
+    "bare CryptoAPI loop $(mib_per_s "$bytes" "$bare") MiB/s, ratio $(ratio "$bare" "$launcher")"
 
 # 2. Unchanged start: presence and size of every file, no file opened.
 tree=$work/unchanged/game
 python3 "$root/bench/make_data.py" tree "$tree" "$unchanged_files" 64
 python3 "$root/bench/make_data.py" manifest "$tree" "$work/unchanged/manifest.txt"
-find "$tree" -type f -printf '%s\n' >/dev/null
-t0=$(seconds_of); find "$tree" -type f -printf '%s\n' >/dev/null; t1=$(seconds_of)
-reference=$(python3 -c "print($t1 - $t0)")
-# Wine opens files in its server process: the trace starts with a fresh server, so that it
-# follows that process too (a check that hashes instead finds every file opened).
 tree_win=$(winpath "$tree")
 manifest_win=$(winpath "$work/unchanged/manifest.txt")
+# Wine opens files in its server process: the trace starts with a fresh server, so that it
+# follows that process too (a check that hashes instead finds every file opened).
 wineserver -k 2>/dev/null || true
 wineserver -w
 strace -f -qq -e trace=open,openat -o "$work/unchanged/trace" wine "$driver" \
     manifest-stage "$tree_win" "$manifest_win" 0 >/dev/null
 opens=$(grep -c "file0" "$work/unchanged/trace" || true)
-out=$(wine "$driver" manifest-stage "$(winpath "$tree")" "$(winpath "$work/unchanged/manifest.txt")" 0)
-launcher=$(field seconds "$out")
+warm "$tree"
+reference=$(median timed find "$tree" -type f -printf '%s\n')
+warm "$tree"
+launcher=$(expect="downloaded=0 failed=0" median driver_seconds manifest-stage "$tree_win" \
+    "$manifest_win" 0)
 say "2 unchanged start: $unchanged_files files, launcher ${launcher}s, find -printf ${reference}s," \
     "ratio $(ratio "$launcher" "$reference") (goal: under 1 s), game files opened: $opens"
+rm -rf "$work/unchanged"
 
 # 3. Downloads from nginx over HTTPS, one request at a time on new connections, against curl.
 www=$work/www
@@ -118,67 +151,80 @@ python3 "$root/bench/make_data.py" tree "$www/skh-full/files" 1 "$download_big" 
     && sed -i 's|^|files/|' manifest.txt && echo v1 >version.txt)
 skh_start_nginx "$www" "$work/nginx" "$harness/ca"
 nginx_url=$SKH_NGINX_URL
-warm "$www"
 bytes=$(find "$www/skh-full/files" -type f -printf '%s\n' | awk '{s+=$1} END {print s}')
 : >"$work/curl.cfg"
 while IFS='|' read -r path _; do
     printf 'url = "%s/skh-full/%s"\noutput = "%s/curl/%s"\n' "$nginx_url" "${path// /%20}" \
         "$work" "$path" >>"$work/curl.cfg"
 done <"$www/skh-full/manifest.txt"
-t0=$(seconds_of)
-curl -s --cacert "$harness/ca/ca.pem" --create-dirs -H 'Connection: close' -K "$work/curl.cfg"
-t1=$(seconds_of)
-reference=$(python3 -c "print($t1 - $t0)")
-rm -rf "$work/curl"
 sed -n 's/^url = "\(.*\)"$/\1/p' "$work/curl.cfg" >"$work/urls.txt"
-out=$(wine "$driver" bare-wininet "$(winpath "$work/urls.txt")")
-bare=$(field seconds "$out")
-mkdir -p "$work/download"
-out=$(wine "$driver" patch-run "$nginx_url" "$(winpath "$work/download")")
-launcher=$(field seconds "$out")
-grep -q "Update selesai" <<<"$out" || { echo "$out"; exit 1; }
-say "3 downloads: $((bytes >> 20)) MiB, launcher $(ratio "$bytes/1048576" "$launcher") MiB/s," \
-    "curl $(ratio "$bytes/1048576" "$reference") MiB/s, ratio $(ratio "$reference" "$launcher") (goal >= 0.7);" \
-    "bare WinINet loop $(ratio "$bytes/1048576" "$bare") MiB/s, ratio $(ratio "$bare" "$launcher")"
+# Every run writes into an empty folder, with the previous run's files gone from the disk.
+curl_seconds() {
+    rm -rf "$work/curl"
+    sync
+    timed curl -s --cacert "$harness/ca/ca.pem" --create-dirs -H 'Connection: close' \
+        -K "$work/curl.cfg"
+}
+download_seconds() {
+    rm -rf "$work/download"
+    mkdir -p "$work/download"
+    sync
+    driver_seconds patch-run "$nginx_url" "$(winpath "$work/download")"
+}
+warm "$www"
+reference=$(median curl_seconds)
+rm -rf "$work/curl"
+warm "$www"
+bare=$(median driver_seconds bare-wininet "$(winpath "$work/urls.txt")")
+launcher=$(expect="Update selesai" median download_seconds)
+say "3 downloads: $((bytes >> 20)) MiB, launcher $(mib_per_s "$bytes" "$launcher") MiB/s," \
+    "curl $(mib_per_s "$bytes" "$reference") MiB/s, ratio $(ratio "$reference" "$launcher") (goal >= 0.7);" \
+    "bare WinINet loop $(mib_per_s "$bytes" "$bare") MiB/s, ratio $(ratio "$bare" "$launcher")"
 rm -rf "$work/download" "$www"
 
-# 4. Memory: peak resident size while downloading a huge file against a 1 MiB file.
-measure_download() {
-    local size=$1 dir=$work/mem/$1
-    rm -rf "$www" "$dir"
-    mkdir -p "$www/skh-full" "$dir"
-    head -c "$size" /dev/zero >"$www/skh-full/one.bin"
+# 4. Memory: peak resident size while downloading a huge file against a 1 MiB file. The
+# served file is sparse: only the downloaded copy takes space.
+download_peak() {
+    rm -rf "$work/download"
+    mkdir -p "$work/download"
+    peak_kib "$work/peak.out" wine "$driver" patch-run "$nginx_url" "$(winpath "$work/download")"
+}
+peak_for() {
+    local size=$1
+    rm -rf "$www"
+    mkdir -p "$www/skh-full"
+    truncate -s "$size" "$www/skh-full/one.bin"
     echo "one.bin|$size|big" >"$www/skh-full/manifest.txt"
     echo v1 >"$www/skh-full/version.txt"
-    peak_kib wine "$driver" patch-run "$nginx_url" "$(winpath "$dir")" >/dev/null
-    rm -rf "$dir" "$www"
+    median download_peak
 }
-mkdir -p "$www"
-small_peak=$(measure_download $((1 << 20)) 3>&1 >/dev/null)
-big_peak=$(measure_download "$memory_big" 3>&1 >/dev/null)
+small_peak=$(peak_for $((1 << 20)))
+big_peak=$(peak_for "$memory_big")
+rm -rf "$work/download" "$www"
 say "4 memory: peak $((big_peak / 1024)) MiB for $((memory_big >> 20)) MiB against" \
     "$((small_peak / 1024)) MiB for 1 MiB, ratio $(ratio "$big_peak" "$small_peak") (goal <= 1.1)"
 
 # 5. Fetch and parse of a large manifest: time, peak memory, reallocations.
 mkdir -p "$www/skh-full"
 python3 "$root/bench/make_data.py" lines "$www/skh-full/manifest.txt" "$manifest_lines"
-out=$( { peak_kib wine "$driver" fetch-text "$nginx_url/skh-full/manifest.txt" 3>"$work/peak"; } )
+peak=$(peak_kib "$work/fetch.out" wine "$driver" fetch-text "$nginx_url/skh-full/manifest.txt")
+out=$(cat "$work/fetch.out")
 say "5 manifest of $manifest_lines lines ($(field bytes "$out") bytes): fetch $(field fetch_seconds "$out")s," \
-    "parse $(field parse_seconds "$out")s, peak $(( $(cat "$work/peak") / 1024 )) MiB," \
+    "parse $(field parse_seconds "$out")s, peak $((peak / 1024)) MiB," \
     "reallocations $(field reallocations "$out")"
 
 # 6. The operator tool's publishing against sha1sum on the same tree.
 tree=$work/hash/game
+publish_seconds() {
+    rm -rf "$work/published"
+    sync
+    timed "$tool" publish --version b1 "$tree" "$work/published"
+}
 warm "$tree"
-t0=$(seconds_of); (cd "$tree" && find . -type f -print0 | xargs -0 sha1sum >/dev/null); t1=$(seconds_of)
-reference=$(python3 -c "print($t1 - $t0)")
-t0=$(seconds_of)
-"$build/bench-tools/skh_publish" publish --version b1 "$tree" "$work/published" >/dev/null 2>&1
-t1=$(seconds_of)
-publish=$(python3 -c "print($t1 - $t0)")
-t0=$(seconds_of)
-"$build/bench-tools/skh_publish" verify "$work/published" >/dev/null 2>&1
-t1=$(seconds_of)
-verify=$(python3 -c "print($t1 - $t0)")
+reference=$(median timed sha1_tree "$tree")
+warm "$tree"
+publish=$(median publish_seconds)
+warm "$work/published"
+verify=$(median timed "$tool" verify "$work/published")
 say "6 operator tool on $(nproc) cores: publish (hash and copy) ratio $(ratio "$reference" "$publish")," \
     "verify (hash only) ratio $(ratio "$reference" "$verify") against sha1sum (goal >= 1.5)"

@@ -11,7 +11,7 @@ build=${SKH_BUILD:-$root/build}
 port=${SKH_DEMO_PORT:-48443}
 demo=$build/demo
 shots=$demo/screenshots
-source "$root/tests/harness/harness_lib.sh"
+source "$root/scripts/wine_env.sh"
 
 say() { printf 'demo: %s\n' "$*"; }
 

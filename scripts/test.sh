@@ -16,13 +16,9 @@ cmake --build "$build/win" -j "$jobs"
 
 failed=0
 (cd "$build/native" && ctest --output-on-failure) || failed=1
-if [ -x "$root/tests/fuzz/run_fuzzers.sh" ]; then
-    bash "$root/tests/fuzz/run_fuzzers.sh" --smoke "$build/fuzz" || failed=1
-fi
+bash "$root/tests/fuzz/run_fuzzers.sh" --smoke "$build/fuzz" || failed=1
 (cd "$build/win" && ctest --output-on-failure -j "$jobs") || failed=1
-if [ -x "$root/bench/run.sh" ]; then
-    bash "$root/bench/run.sh" --smoke || failed=1
-fi
+bash "$root/bench/run.sh" --smoke || failed=1
 # Leave no Wine server or program of the test prefixes running.
 while read -r prefix; do
     WINEPREFIX=$prefix wineserver -k 2>/dev/null || true

@@ -4,7 +4,7 @@
 set -uo pipefail
 build=${SKH_BUILD_DIR:?}
 source=${SKH_SOURCE_DIR:?}
-source "$source/tests/harness/harness_lib.sh"
+source "$source/scripts/wine_env.sh"
 
 work=$build/e2e/nginx_publish
 harness=$build/harness

@@ -77,7 +77,7 @@ rm -f "$state/requests.log"
 start_launcher
 big_started() { [ "$(size_of "$game/big.bin")" -gt 262144 ]; }
 if wait_until 60 big_started; then
-    pkill -9 -f 'SKH2026_Patcher.exe' 2>/dev/null
+    kill -9 "$launcher_pid"
     wait_until 10 launcher_gone
     wait "$launcher_pid" 2>/dev/null
     launcher_pid=

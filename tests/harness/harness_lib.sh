@@ -1,44 +1,9 @@
-# Shell functions shared by the Wine harness and the end-to-end tests (source this file).
-# Whatever skh_start_* starts is recorded in skh_pids; skh_stop_started ends it again.
+# Shell functions of the Wine harness and the end-to-end tests (source this file): the local
+# patch server, the e2e set-up and clean-up and the check helpers, on top of the Wine, display
+# and nginx helpers in scripts/wine_env.sh.
 
 skh_harness_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-skh_pids=()
-
-# The environment of every Wine call: a private prefix, no debug noise, no Mono or Gecko.
-skh_use_prefix() {
-    export WINEPREFIX=$1
-    export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-}
-
-# Creates the test CA (once per folder) and, under a lock, a prefix that trusts it.
-# Usage: skh_prepare_prefix BUILD_DIR CA_DIR LOCK_FILE (with WINEPREFIX set).
-skh_prepare_prefix() {
-    local build=$1 ca=$2 lock=$3
-    "$skh_harness_dir/make_ca.sh" "$ca" >/dev/null || return 1
-    (
-        flock 9
-        if [ ! -f "$WINEPREFIX/.skh-ready" ]; then
-            rm -rf "$WINEPREFIX"
-            wineboot -i >/dev/null 2>&1
-            wine "$build/tests/win/install_ca.exe" "$(winepath -w "$ca/ca.der" 2>/dev/null)" \
-                || { echo "harness: cannot install the test CA" >&2; exit 1; }
-            wineserver -w
-            touch "$WINEPREFIX/.skh-ready"
-        fi
-    ) 9>"$lock"
-}
-
-# Starts Xvfb on a free display and exports DISPLAY. Usage: skh_start_xvfb STATE_DIR SCREEN
-skh_start_xvfb() {
-    local state=$1 screen=$2
-    rm -f "$state/display"
-    Xvfb -displayfd 8 -screen 0 "$screen" -nolisten tcp 8>"$state/display" >/dev/null 2>&1 &
-    skh_pids+=($!)
-    for _ in $(seq 200); do [ -s "$state/display" ] && break; sleep 0.1; done
-    [ -s "$state/display" ] || { echo "harness: Xvfb did not start" >&2; return 1; }
-    export DISPLAY=:$(tr -d '[:space:]' <"$state/display")
-}
+source "$skh_harness_dir/../../scripts/wine_env.sh"
 
 # Starts the local HTTPS patch server on a free port and exports SKH_TEST_SERVER_URL and
 # SKH_TEST_SERVER_DIR. Usage: skh_start_server STATE_DIR CA_DIR
@@ -52,57 +17,6 @@ skh_start_server() {
     [ -f "$state/port" ] || { echo "harness: test server did not start" >&2; return 1; }
     export SKH_TEST_SERVER_URL="https://localhost:$(cat "$state/port")"
     export SKH_TEST_SERVER_DIR=$state
-}
-
-skh_stop_started() {
-    local pid
-    for pid in "${skh_pids[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${skh_pids[@]}"; do wait "$pid" 2>/dev/null; done
-    skh_pids=()
-}
-
-# Starts Debian's nginx on a free port with the configuration of the operator's guide,
-# serving WWW_ROOT with the harness's localhost certificate; exports SKH_NGINX_URL.
-# EXTRA_HTTP is added inside the http block (the demo slows downloads down with it); PORT
-# asks for a fixed port instead of a free one.
-# Usage: skh_start_nginx WWW_ROOT NGINX_DIR CA_DIR [EXTRA_HTTP] [PORT]
-skh_start_nginx() {
-    local www=$1 dir=$2 ca=$3 extra=${4:-} fixed=${5:-} template port pid
-    template=$(awk '/<!-- nginx-template/ { found = 1; next }
-                   found && /^```nginx/ { inside = 1; next }
-                   inside && /^```/ { exit }
-                   inside { print }' "$skh_harness_dir/../../docs/OPERATORS.md")
-    [ -n "$template" ] || { echo "harness: no nginx template in docs/OPERATORS.md" >&2; return 1; }
-    mkdir -p "$dir/tmp"
-    for _ in 1 2 3 4 5; do
-        port=${fixed:-$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])')}
-        {
-            # Workers of a root master would run as nobody, who may not read the build folder.
-            [ "$(id -u)" -eq 0 ] && echo "user root;"
-            sed -e "s|@PREFIX@|$dir|g" -e "s|@ROOT@|$www|g" -e "s|@PORT@|127.0.0.1:$port|g" \
-                -e "s|@CERT@|$ca/server.pem|g" -e "s|@KEY@|$ca/server.key|g" \
-                -e "s|^http {|http {\n$extra|" <<<"$template"
-        } >"$dir/nginx.conf"
-        : >"$dir/error.log"
-        nginx -p "$dir" -c "$dir/nginx.conf" -g 'daemon off;' 2>>"$dir/error.log" &
-        pid=$!
-        for _ in $(seq 50); do
-            curl -s -o /dev/null --cacert "$ca/ca.pem" "https://localhost:$port/" && break
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        if kill -0 "$pid" 2>/dev/null; then
-            skh_pids+=($pid)
-            export SKH_NGINX_URL=https://localhost:$port
-            return 0
-        fi
-        wait "$pid" 2>/dev/null
-        [ -n "$fixed" ] && break
-    done
-    echo "harness: nginx did not start" >&2
-    sed 's/^/  nginx: /' "$dir/error.log" >&2
-    return 1
 }
 
 # ---- End-to-end scripts ----------------------------------------------------------------
@@ -125,20 +39,8 @@ skh_e2e_cleanup() {
     [ -n "${launcher_pid:-}" ] && kill "$launcher_pid" 2>/dev/null
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
-    skh_kill_prefix_processes
     skh_stop_started
     rm -rf "$state"
-}
-
-# A Wine program killed hard can leave helpers of its prefix (winedevice.exe) behind without
-# a server; they are found by the prefix in their environment.
-skh_kill_prefix_processes() {
-    local pid
-    for pid in $(pgrep -f '\.exe' 2>/dev/null); do
-        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
-            kill -9 "$pid" 2>/dev/null
-        fi
-    done
 }
 
 failures=0

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Creates the test CA and a certificate for "localhost" signed by it, once per folder.
+# Creates a private CA and a certificate for "localhost" signed by it, once per folder.
 set -euo pipefail
 out=$1
 mkdir -p "$out"
