@@ -91,6 +91,10 @@ bool OpenRequest(const char* url, Request* out) {
         return false;
     }
     const DWORD status = StatusCode(out->request.handle);
+    if (status == 0) {
+        LogProblem("GET %s: no answer (error %lu)", url, GetLastError());
+        return false;
+    }
     if (status != 200) {
         LogProblem("GET %s: HTTP status %lu", url, status);
         return false;

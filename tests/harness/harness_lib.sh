@@ -1,9 +1,10 @@
-# Shell functions of the Wine harness and the end-to-end tests (source this file): the local
-# patch server, the e2e set-up and clean-up and the check helpers, on top of the Wine, display
-# and nginx helpers in scripts/wine_env.sh.
+# Shell functions of the Windows and end-to-end tests (source this file): one Wine prefix for
+# the whole run, a display and a local HTTPS patch server for each test, and the checks.
+# The Wine, display and nginx helpers themselves are in scripts/wine_env.sh.
 
 skh_harness_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$skh_harness_dir/../../scripts/wine_env.sh"
+build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
 
 # Starts the local HTTPS patch server on a free port and exports SKH_TEST_SERVER_URL and
 # SKH_TEST_SERVER_DIR. Usage: skh_start_server STATE_DIR CA_DIR
@@ -19,30 +20,31 @@ skh_start_server() {
     export SKH_TEST_SERVER_DIR=$state
 }
 
-# ---- End-to-end scripts ----------------------------------------------------------------
-# Usage: skh_e2e_begin WORK_DIR (with build set). Gives the script its own prefix under
-# WORK_DIR, a fresh state folder in $state, and a cleanup on every way out that ends the
-# launcher ($launcher_pid, if set), everything Wine runs in that prefix and whatever
-# skh_start_* started.
-skh_e2e_begin() {
-    local work=$1
-    mkdir -p "$work"
-    skh_use_prefix "$work/prefix"
-    state=$(mktemp -d "$work/run.XXXXXX")
-    launcher_pid=
-    trap skh_e2e_cleanup EXIT
+# The run's prefix (trusting the test CA), a fresh state folder in $state with the server's
+# www/ in $www, a 1024x768 display, and a clean-up on every way out that ends what the test
+# started, by pid. Every display has the same size, because a prefix takes its screen size
+# from the display its desktop first started on. Usage: skh_begin NAME
+skh_begin() {
+    mkdir -p "$build/harness"
+    skh_use_prefix "$build/harness/wineprefix"
+    skh_prepare_prefix "$build" "$build/harness/ca" "$build/harness/prefix.lock" || return 1
+    state=$(mktemp -d "$build/harness/$1.XXXXXX")
+    www=$state/www
+    skh_test_pids=()
+    trap skh_cleanup EXIT
     trap 'exit 130' INT TERM
-    skh_prepare_prefix "$build" "$build/harness/ca" "$work/prefix.lock"
+    skh_start_xvfb "$state" 1024x768x24 && skh_start_server "$state" "$build/harness/ca"
 }
 
-skh_e2e_cleanup() {
-    [ -n "${launcher_pid:-}" ] && kill "$launcher_pid" 2>/dev/null
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
+skh_cleanup() {
+    local pid
+    for pid in "${skh_test_pids[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${skh_test_pids[@]}"; do wait "$pid" 2>/dev/null; done
     skh_stop_started
     rm -rf "$state"
 }
 
+# ---- End-to-end scripts -----------------------------------------------------------------
 failures=0
 fail() {
     echo "FAIL: $*" >&2
@@ -53,6 +55,10 @@ pass() { echo "ok: $*"; }
 check() {
     if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
 }
+report() {
+    [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
+    echo "all checks passed"
+}
 # wait_until SECONDS COMMAND...: polls every 0.2 s until the command succeeds.
 wait_until() {
     local deadline=$((SECONDS + $1))
@@ -61,4 +67,34 @@ wait_until() {
         [ $SECONDS -ge $deadline ] && return 1
         sleep 0.2
     done
+}
+requests() { grep -s -c -P "^GET\t$1\t" "$state/requests.log" || true; }
+requested() { [ "$(requests "$1")" -gt 0 ]; }
+
+# Starts the launcher of a game folder (a Unix path inside the prefix) from another folder,
+# pointed at the local server; sets launcher_pid, which is the Windows process itself.
+start_launcher() {
+    (cd "$state" && exec env SKH_TEST_PATCH_ROOT="$SKH_TEST_SERVER_URL" \
+        wine "$1/SKH2026_Patcher.exe" >/dev/null 2>&1) &
+    launcher_pid=$!
+    skh_test_pids+=("$launcher_pid")
+}
+# Waits up to 20 s for launcher_pid to end; sets ended to its exit code, or to "running".
+# Runs in the test's own shell, which alone can reap the process.
+end_launcher() {
+    ended=running
+    if wait_until 20 bash -c "[ ! -d /proc/$launcher_pid ] || grep -q '^State:.*Z' /proc/$launcher_pid/status"; then
+        wait "$launcher_pid"
+        ended=$?
+    fi
+}
+
+# The browser of the run's prefix is a script that records the addresses it is handed.
+browser_log=$build/harness/browser.log
+skh_record_browser() {
+    [ -f "$WINEPREFIX/.skh-browser" ] && return 0
+    printf '#!/bin/sh\nprintf "%%s\\n" "$@" >> "%s"\n' "$browser_log" >"$build/harness/browser.sh"
+    chmod +x "$build/harness/browser.sh"
+    wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$build/harness/browser.sh" /f \
+        >/dev/null 2>&1 && touch "$WINEPREFIX/.skh-browser"
 }

@@ -9,11 +9,8 @@ set -euo pipefail
 build=$1
 out=$2
 shift 2
-source=$(cd "$(dirname "$0")/../.." && pwd)
 keys=$build/test-keys
 tool=$build/host-tools/skh_publish
-cmake -S "$source/tools" -B "$build/host-tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/host-tools" -j2 >/dev/null
 
 rm -rf "$out"
 mkdir -p "$out/client/data" "$out/client/_Runtime"

@@ -55,7 +55,7 @@ TEST_F(HttpTest, EachServerFaultGivesItsResultAndNeverAnErrorPageAsData) {
         {"empty", 0, 0, true, 0, nullptr},
         {"status 404", -1, -1, false, kOld, "a.bin: HTTP status 404"},
         {"status 500", -1, 11, false, kOld, "a.bin: HTTP status 500"},
-        {"reset", -1, 11, false, kOld, "a.bin: no connection (error "},
+        {"reset", -1, 11, false, kOld, "a.bin: no "},  // connection or answer
         {"dead", -1, 11, false, kOld, "a.bin: no connection (error 12029)"},
         // The announced length reveals a cut, also when the caller does not know the size.
         {"cut 5", -1, -1, false, 5, "a.bin: body ended after 5 of 11 bytes"},

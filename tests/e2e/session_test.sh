@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# The real launcher in one session, as players meet it: SKH2026_Patcher_test.exe copied into a
+# game folder, run under Wine on a 1024x768 display against the local server, clicked with
+# xdotool, looked at with shell_probe.exe and photographed at pixels GDI fixes exactly.
+#   1. held at its start: placement, screenshot, play ignored, settings tool, the five links,
+#      drags, minimise, a missing settings tool, then closed while the server stalls;
+#   2. patching and finished: screenshots, a game client that cannot start, then play;
+#   3. welcome: no news, a missing client and a folder in its place, the close button;
+#   4. two starts at once in one folder, and two folders at once.
+set -uo pipefail
+source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
+skh_begin session && skh_record_browser || exit 1
+shots=$build/screenshots
+mkdir -p "$shots"
+game=$WINEPREFIX/drive_c/skh-e2e/session
+probe() { wine "$build/tests/win/shell_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# The window is centred: (1024 - 820) / 2 = 102, (768 - 520) / 2 = 124.
+ox=102
+oy=124
+click() { xdotool mousemove $((ox + $1)) $((oy + $2)) click 1; sleep 0.3; }
+# The window's origin on the screen, read back from the window itself.
+origin() {
+    local rect
+    rect=$(probe window)
+    rect=${rect#rect=}
+    ox=${rect%%,*}
+    rect=${rect#*,}
+    oy=${rect%%,*}
+}
+drag() {
+    local x=$((ox + $1)) y=$((oy + $2))
+    xdotool mousemove $x $y mousedown 1 sleep 0.3 mousemove $((x + $3 / 2)) $((y + $4 / 2)) \
+        sleep 0.2 mousemove $((x + $3)) $((y + $4)) sleep 0.3 mouseup 1
+    sleep 0.3
+    origin
+}
+# "r,g,b" of a client pixel, from a screenshot or straight off the screen.
+pixel() {
+    convert "$1" -format "%[pixel:p{$2,$3}]" info: | sed 's/^srgba\?(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/'
+}
+screen_pixel_is() {
+    import -window root -crop 1x1+$((ox + $1))+$((oy + $2)) +repage "$state/px.png" &&
+        [ "$(pixel "$state/px.png" 0 0)" == "$3" ]
+}
+shot() { import -window root -crop 820x520+$ox+$oy +repage "$shots/$1.png"; }
+expect_pixel() { check "$1: $4 at ($2,$3)" "$5" "$(pixel "$shots/$1.png" "$2" "$3")"; }
+ready() { screen_pixel_is 542 443 239,191,87; }  # the golden play button's middle row
+fresh_game() {
+    rm -rf "$1"
+    mkdir -p "$1/data"
+    cp "$build/SKH2026_Patcher_test.exe" "$1/SKH2026_Patcher.exe"
+    cp "$www/skh-full/data/"pack0[1-46-8].pak "$1/data/"
+}
+started() { grep -c . "$1.started" 2>/dev/null || echo 0; }
+
+mkdir -p "$www/skh-share" "$www/skh-full/data"
+printf '4\n' >"$www/skh-share/patcher_version.txt"
+printf '7\n' >"$www/skh-full/version.txt"
+printf '%s\r\n' "# shown in the launcher" \
+    "EVENT|Double Drop Weekend|Semua monster menjatuhkan item dua kali lipat sampai Senin." \
+    "UPDATE|Patch 2026.3 sudah aktif|Dungeon baru Kelmoran Deep dan perbaikan quest harian." \
+    "INFO|Maintenance Kamis 10:00|Server offline sekitar dua jam untuk pemeliharaan rutin." \
+    "FESTIVAL|Festival Lentera Kovan-Drift|Nyalakan lentera di dermaga Kovan sebelum Sabtu." \
+    "PROMO|Paket Penjelajah gratis|Ambil di Menara Arsip Kelmoran: ramuan rawa dan gulungan." \
+    >"$www/skh-share/news.txt"
+# Eight game files; a fresh folder lacks the fifth, so a run fetches it at n = 5 of 8.
+for i in 1 2 3 4 5 6 7 8; do
+    head -c 20000 /dev/urandom >"$www/skh-full/data/pack0$i.pak"
+    printf 'data/pack0%s.pak|20000|big\n' $i
+done >"$www/skh-full/manifest.txt"
+fresh_game "$game"
+cp "$build/tests/win/recorder_stub.exe" "$game/setrovia.exe"
+
+# ---- 1. Held at its start ------------------------------------------------------------------
+printf '%s\n' "/skh-share/patcher_version.txt stall 60" "/skh-share/news.txt stall 60" \
+    >"$state/faults.txt"
+start_launcher "$game"
+wait_until 30 requested /skh-share/news.txt || fail "news.txt was never requested"
+check "centred on the screen" "rect=102,124,922,644 iconic=0" "$(probe window)"
+wait_until 10 screen_pixel_is 800 66 14,18,30 || fail "the frame never showed"
+shot starting
+expect_pixel starting 31 483 "empty progress track" 27,33,49
+expect_pixel starting 542 443 "play button waiting" 55,61,78
+expect_pixel starting 79 282 "no news rows yet" 22,27,44
+click 622 443
+check "play while patching shows no box" "nobox ok" "$(probe nobox:1000)"
+click 761 27
+wait_until 10 test -s "$game/setrovia.exe.started" || fail "the settings tool did not start"
+check "the settings tool starts in the game folder" 'cwd=C:\skh-e2e\session args= show=1' \
+    "$(head -1 "$game/setrovia.exe.started")"
+rm -f "$browser_log"
+count=0
+while read -r y address; do
+    count=$((count + 1))
+    click 777 "$y"
+    wait_until 15 test "$(grep -c . "$browser_log" 2>/dev/null)" -ge $count
+    check "side button at $y opens its address" "$address" "$(sed -n "${count}p" "$browser_log")"
+done <<'LINKS'
+109 https://www.skarnevo.example/
+179 https://cp.skarnevo.example/?module=master&action=register
+249 https://discord.skarnevo.example/invite
+319 https://www.facebook.com/
+389 https://www.instagram.com/
+LINKS
+drag 250 300 40 30
+check "the news panel drags the window" 142,154 "$ox,$oy"
+drag 300 20 -20 -10
+check "so does the title band" 122,144 "$ox,$oy"
+click 729 27
+iconic() { probe window | grep -q iconic=1; }
+wait_until 5 iconic && pass "minimise" || fail "minimise"
+check "restore from the taskbar" "rect=$ox,$oy,$((ox + 820)),$((oy + 520)) iconic=0" \
+    "$(probe restore window)"
+rm "$game/setrovia.exe"
+click 761 27
+check "a missing settings tool warns" "box owner=launcher text=setrovia.exe tidak ditemukan di folder game." \
+    "$(probe box:5000)"
+closed_at=$SECONDS
+click 793 27
+end_launcher
+check "the close button ends the launcher at once, mid-stall" "0 yes" \
+    "$ended $([ $((SECONDS - closed_at)) -le 5 ] && echo yes || echo no)"
+check "nothing was recorded" no "$([ -e "$game/SKH2026_patch.state" ] && echo yes || echo no)"
+
+# ---- 2. Patching and finished -----------------------------------------------------------
+ox=102
+oy=124
+printf '%s\n' "/skh-full/data/pack05.pak trickle 1" >"$state/faults.txt"
+printf 'not a program' >"$game/SKH2026.exe"
+start_launcher "$game"
+wait_until 30 requested /skh-full/data/pack05.pak || fail "pack05.pak was never requested"
+wait_until 10 screen_pixel_is 79 362 120,96,44 || fail "the five news rows never showed"
+shot patching
+# 5 + 90 * 5 / 8 = 61 %: the fill is 674 * 61 / 100 = 411 pixels wide from x = 31.
+expect_pixel patching 441 483 "the fill at 61 %" 241,197,99
+expect_pixel patching 442 483 "the track after it" 27,33,49
+expect_pixel patching 79 202 "the first news row" 120,96,44
+rm -f "$state/faults.txt"
+wait_until 60 ready || fail "the play button never became ready"
+shot finished
+expect_pixel finished 704 483 "a full bar" 241,197,99
+xdotool mousemove $((ox + 777)) $((oy + 109)) mousedown 1
+wait_until 5 screen_pixel_is 777 78 120,96,44 || fail "the held side button never showed"
+shot side_pressed
+xdotool mousemove $((ox + 400)) $((oy + 300)) sleep 0.3 mouseup 1
+expect_pixel side_pressed 777 78 "a held side button's gold edge" 120,96,44
+click 622 443
+check "a client that cannot start warns and the launcher stays" \
+    "box owner=launcher text=SKH2026.exe tidak bisa dijalankan (kode N). Jalankan ulang launcher." \
+    "$(probe box:5000 | sed 's/(kode [0-9]*)/(kode N)/')"
+check "the launcher is still there" "iconic=0" "$(probe window | grep -o 'iconic=.')"
+cp "$build/tests/win/recorder_stub.exe" "$game/SKH2026.exe"
+click 622 443
+end_launcher
+check "play starts the game and the launcher ends" 0 "$ended"
+wait_until 10 test -s "$game/SKH2026.exe.started" || fail "the game did not start"
+check "the game starts in the game folder" 'cwd=C:\skh-e2e\session args= show=1' \
+    "$(cat "$game/SKH2026.exe.started")"
+check "the run recorded the version" 7 "$(cat "$game/SKH2026_patch.state")"
+
+# ---- 3. Welcome, warnings, close -------------------------------------------------------
+rm "$www/skh-share/news.txt" "$game/SKH2026.exe"
+start_launcher "$game"
+wait_until 30 ready || fail "the play button never became ready"
+wait_until 10 requested /skh-share/news.txt || fail "news.txt was never requested"
+shot welcome
+expect_pixel welcome 79 282 "no news rows under the welcome" 22,27,44
+warning="box owner=launcher text=SKH2026.exe belum lengkap. Tunggu patch selesai / jalankan ulang."
+click 622 443
+check "a missing client warns" "$warning" "$(probe box:5000)"
+mkdir "$game/SKH2026.exe"
+click 622 443
+check "a folder in its place warns" "$warning" "$(probe box:5000)"
+click 793 27
+end_launcher
+check "the close button ends the launcher" 0 "$ended"
+
+# ---- 4. One launcher per game folder ---------------------------------------------------
+other=$WINEPREFIX/drive_c/skh-e2e/session-other
+for folder in "$game" "$other"; do
+    fresh_game "$folder"
+done
+rm -f "$state/requests.log"
+start_launcher "$game" && first=$launcher_pid
+start_launcher "$game" && second=$launcher_pid
+start_launcher "$other"
+wait_until 60 test -s "$game/SKH2026_patch.state" -a -s "$other/SKH2026_patch.state" ||
+    fail "the two folders did not both finish"
+# Whichever of the two starts came second ends by itself; the other stays.
+launcher_pid=$second
+[ -d "/proc/$first" ] && ! grep -q '^State:.*Z' "/proc/$first/status" || launcher_pid=$first
+end_launcher
+check "a second start in the same folder ends by itself" 0 "$ended"
+check "one window per folder" count=2 "$(probe count)"
+check "one patch run per folder: the version and the missing file asked twice" "2 2" \
+    "$(requests /skh-full/version.txt) $(requests /skh-full/data/pack05.pak)"
+report
