@@ -187,8 +187,11 @@ start_launcher "$other"
 wait_until 60 test -s "$game/SKH2026_patch.state" -a -s "$other/SKH2026_patch.state" ||
     fail "the two folders did not both finish"
 # Whichever of the two starts came second ends by itself; the other stays.
+alive() { [ -d "/proc/$1" ] && ! grep -q '^State:.*Z' "/proc/$1/status"; }
+one_ended() { ! alive "$first" || ! alive "$second"; }
+wait_until 20 one_ended
 launcher_pid=$second
-[ -d "/proc/$first" ] && ! grep -q '^State:.*Z' "/proc/$first/status" || launcher_pid=$first
+alive "$first" || launcher_pid=$first
 end_launcher
 check "a second start in the same folder ends by itself" 0 "$ended"
 check "one window per folder" count=2 "$(probe count)"

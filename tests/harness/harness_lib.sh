@@ -68,7 +68,11 @@ wait_until() {
         sleep 0.2
     done
 }
-requests() { grep -s -c -P "^GET\t$1\t" "$state/requests.log" || true; }
+requests() {
+    local count
+    count=$(grep -s -c -P "^GET\t$1\t" "$state/requests.log")
+    echo "${count:-0}"
+}
 requested() { [ "$(requests "$1")" -gt 0 ]; }
 
 # Starts the launcher of a game folder (a Unix path inside the prefix) from another folder,
