@@ -4,12 +4,17 @@
 // outside the game folder) and to its own outcome.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shellapi.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <functional>
 #include <set>
 
 #include "base/launcher_state_win.h"
+#include "support/import_hook.h"
 #include "support/test_support.h"
 
 namespace {
@@ -30,6 +35,34 @@ const char kCog[] = "The quick brown fox jumps over the lazy cog";
 
 // A file of the game folder held open without sharing, as another program would.
 HANDLE gHeld = INVALID_HANDLE_VALUE;
+
+// An update taken by mistake must not end this process with code 0 and pass unseen.
+void WINAPI RefusedExitProcess(UINT code) {
+    fprintf(stderr, "ExitProcess(%u): a launcher update was taken\n", code);
+    abort();
+}
+const bool gExitGuarded = RedirectImport("KERNEL32.dll", "ExitProcess",
+                                         reinterpret_cast<void*>(RefusedExitProcess)) != nullptr;
+void* gRealShellExecute =
+    reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), "ShellExecuteA"));
+HINSTANCE WINAPI FailingShellExecute(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT) {
+    return reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED);
+}
+
+std::string Executable(size_t size) {
+    std::string bytes = "MZ";
+    bytes.resize(size, '\x90');
+    return bytes;
+}
+
+// The share offers build 5; an empty launcher is none at all.
+void Offer(const std::string& launcher) {
+    ServeFile("skh-share/patcher_version.txt", "5\r\n");
+    if (launcher.empty())
+        RemoveServedFile("skh-share/SKH2026_Patcher.exe");
+    else
+        ServeFile("skh-share/SKH2026_Patcher.exe", launcher);
+}
 
 std::string Failed(int count) {
     return "Selesai, tapi " + std::to_string(count) + " file gagal. Klik MAIN/ulang.";
@@ -106,6 +139,7 @@ std::set<std::string> Surroundings(const std::string& gameDir) {
 
 void RunScenario(const Scenario& scenario) {
     SCOPED_TRACE(scenario.name);
+    ASSERT_TRUE(gExitGuarded);
     Game game{MakeGameDir("run")};
     ResetLauncherForRun(game.dir);
     RemoveRuntimeMark();
@@ -136,6 +170,18 @@ std::vector<std::string> Texts(const PatchRunResult& result) {
     for (const StatusRecord& step : result.steps)
         out.push_back(step.text);
     return out;
+}
+
+// An offered update given up: its one line at 4 %, then the run's own at 3 %, one download
+// of the launcher at most, and nothing of the update left in the game folder.
+void GivenUp(const Game& game, const PatchRunResult& result) {
+    EXPECT_EQ(Texts(result).at(0), "Memperbarui launcher...");
+    EXPECT_EQ(result.steps.at(0).percent, 4);
+    EXPECT_EQ(result.steps.at(1).percent, 3);
+    EXPECT_EQ(CountRequests("/skh-share/SKH2026_Patcher.exe"), 1);
+    for (const char* file :
+         {"SKH2026_Patcher.new.exe", "_skh_update.bat", "SKH2026_patch.handover"})
+        EXPECT_FALSE(game.Has(file)) << file;
 }
 
 std::vector<std::string> GameFileRequests() {
@@ -333,15 +379,40 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
          },
          "Folder game tidak bisa ditulis. Pindahkan game atau jalankan sebagai administrator.",
          [](const Game&, const PatchRunResult&) { EXPECT_TRUE(ReadRequests().empty()); }},
-        {"an offered update that cannot be fetched: the run goes on",
-         [](const Game&) { ServeFile("skh-share/patcher_version.txt", "5\r\n"); }, kUpToDate,
+        {"an offered launcher that is not there", [](const Game&) { Offer(""); }, kUpToDate,
+         GivenUp},
+        {"an offered launcher cut in mid-body",
+         [](const Game&) {
+             Offer(Executable(200000));
+             SetFault("/skh-share/SKH2026_Patcher.exe", "cut 50000");
+         },
+         kUpToDate, GivenUp},
+        {"an offered launcher of 63 bytes", [](const Game&) { Offer(Executable(63)); }, kUpToDate,
+         GivenUp},
+        {"an offered launcher that is a web page",
+         [](const Game&) { Offer("<!DOCTYPE html><html>Server sedang maintenance</html>"); },
+         kUpToDate, GivenUp},
+        {"an update script that cannot be written",
+         [](const Game& game) {
+             Offer(Executable(64));
+             CreateDirectoryA(game.Path("_skh_update.bat").c_str(), nullptr);
+         },
+         kUpToDate,
          [](const Game& game, const PatchRunResult& result) {
-             EXPECT_EQ(result.steps.at(0).text, "Memperbarui launcher...");
-             EXPECT_EQ(result.steps.at(0).percent, 4);
-             EXPECT_EQ(result.steps.at(1).text, "Mengecek versi server...");
-             EXPECT_EQ(result.steps.at(1).percent, 3);
-             EXPECT_EQ(ListFilesRecursive(game.dir),
-                       (std::vector<std::string>{"SKH2026_patch.log", "SKH2026_patch.state"}));
+             RemoveDirectoryA(game.Path("_skh_update.bat").c_str());
+             GivenUp(game, result);
+         }},
+        {"an update script the shell cannot start",
+         [](const Game&) {
+             Offer(Executable(64));
+             RedirectImport("SHELL32.dll", "ShellExecuteA",
+                            reinterpret_cast<void*>(FailingShellExecute));
+         },
+         kUpToDate,
+         [](const Game& game, const PatchRunResult& result) {
+             RedirectImport("SHELL32.dll", "ShellExecuteA", gRealShellExecute);
+             GivenUp(game, result);
+             EXPECT_NE(game.Log().find("(ShellExecute 5)"), std::string::npos);
          }},
         {"the same offer after a hand-over that did not take: no second hand-over",
          [](const Game& game) {
