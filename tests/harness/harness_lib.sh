@@ -11,8 +11,8 @@ build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
 skh_start_server() {
     local state=$1 ca=$2
     rm -f "$state/port"
-    python3 "$skh_harness_dir/patch_server.py" --dir "$state" --cert "$ca/server.pem" \
-        --key "$ca/server.key" --port-file "$state/port" &
+    python3 "$skh_harness_dir/patch_server.py" "$state" "$ca/server.pem" "$ca/server.key" \
+        "$state/port" &
     skh_pids+=($!)
     for _ in $(seq 100); do [ -f "$state/port" ] && break; sleep 0.1; done
     [ -f "$state/port" ] || { echo "harness: test server did not start" >&2; return 1; }

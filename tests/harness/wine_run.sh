@@ -5,6 +5,7 @@
 set -uo pipefail
 source "$(dirname "$0")/harness_lib.sh"
 skh_begin "$(basename "$1" .exe)" || exit 1
+rm -rf "$WINEPREFIX/drive_c/skh-tests/$(basename "$1" .exe)"
 mkdir -p "$state/smalldisk"
 if mount -t tmpfs -o size=1m tmpfs "$state/smalldisk" 2>/dev/null; then
     export SKH_TEST_SMALL_DISK=$state/smalldisk

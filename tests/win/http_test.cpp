@@ -144,8 +144,7 @@ TEST_F(HttpTest, MegabyteLinesOnlyAboveEightMebibytesAndTheBarStays) {
 TEST_F(HttpTest, AFullDiskFailsTheDownloadAndSaysSo) {
     const char* smallDisk = getenv("SKH_TEST_SMALL_DISK");
     ASSERT_NE(smallDisk, nullptr) << "the harness mounts a 1 MiB file system as root";
-    std::string full = "Z:" + std::string(smallDisk) + "\\huge.bin";
-    std::replace(full.begin(), full.end(), '/', '\\');
+    const std::string full = FromUnix(smallDisk) + "\\huge.bin";
     ServeFile("skh-full/huge.bin", std::string(3 << 20, 'h'));
     EXPECT_FALSE(
         HttpDownloadFile((ServerUrl() + "/skh-full/huge.bin").c_str(), full.c_str(), 3 << 20));

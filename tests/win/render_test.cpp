@@ -93,8 +93,9 @@ TEST(PrimitivesTest, GradientRowsPanelEdgesTheShadowFrameAndGlyphs) {
     Canvas gradient(40, 20);
     FillVerticalGradient(gradient.dc, 10, 10, 30, 14, RGB(0, 255, 10), RGB(255, 0, 10));
     FillVerticalGradient(gradient.dc, 2, 2, 20, 2, RGB(200, 0, 0), RGB(0, 0, 200));
-    ExpectPixels(gradient, "10,10=0,255,10 29,11=63,192,10 20,12=127,128,10 10,13=191,64,10 "
-                           "9,12=c 30,12=c 20,9=c 20,14=c 10,2=c");
+    ExpectPixels(gradient,
+                 "10,10=0,255,10 29,11=63,192,10 20,12=127,128,10 10,13=191,64,10 "
+                 "9,12=c 30,12=c 20,9=c 20,14=c 10,2=c");
 
     // A 100-row panel from (200, 100, 0) to (100, 0, 200): row k is (200 - k, 100 - k, 2k).
     // Its one-pixel edge, and corners of radius 20 outside its rounded region.
@@ -103,30 +104,36 @@ TEST(PrimitivesTest, GradientRowsPanelEdgesTheShadowFrameAndGlyphs) {
         FillRoundedPanel(panel.dc, 20, 20, 220, 120, 40, RGB(200, 100, 0), RGB(100, 0, 200),
                          RGB(120, 96, 44));
     });
-    ExpectPixels(panel, "120,19=c 120,20=120,96,44 120,119=120,96,44 120,120=c 19,70=c "
-                        "20,70=120,96,44 219,70=120,96,44 220,70=c 120,21=199,99,2 "
-                        "21,70=150,50,100 120,118=102,2,196 22,22=c 217,117=c");
+    ExpectPixels(panel,
+                 "120,19=c 120,20=120,96,44 120,119=120,96,44 120,120=c 19,70=c "
+                 "20,70=120,96,44 219,70=120,96,44 220,70=c 120,21=199,99,2 "
+                 "21,70=150,50,100 120,118=102,2,196 22,22=c 217,117=c");
 
     // Three outlines in (18, 18, 21), (14, 14, 17), (10, 10, 13), from the outside in, one
     // to three pixels beside the rectangle and two to four below it.
     Canvas glow(240, 140);
     ExpectContextRestored(glow.dc, [&] { DrawOuterGlow(glow.dc, 30, 20, 200, 120, 18); });
-    ExpectPixels(glow, "26,70=c 27,70=18,18,21 28,70=14,14,17 29,70=10,10,13 30,70=c "
-                       "100,122=10,10,13 100,124=18,18,21 100,125=c");
+    ExpectPixels(glow,
+                 "26,70=c 27,70=18,18,21 28,70=14,14,17 29,70=10,10,13 30,70=c "
+                 "100,122=10,10,13 100,124=18,18,21 100,125=c");
 
     // The Discord glyph's eyes keep the dark panel colour whatever colour the face asks for.
     Canvas glyph(60, 60);
-    ExpectContextRestored(glyph.dc,
-                          [&] { GlyphDiscord(glyph.dc, 30, 30, 10, RGB(77, 166, 255)); });
+    ExpectContextRestored(glyph.dc, [&] { GlyphDiscord(glyph.dc, 30, 30, 10, RGB(77, 166, 255)); });
     ExpectPixels(glyph, "26,31=20,26,44 34,31=20,26,44 30,21=c");
     EXPECT_GT(glyph.Count(RGB(77, 166, 255)), 10);
 }
 
 BOOL DrawFace(Canvas& canvas, UINT id, bool pressed, HWND button = nullptr) {
     std::fill_n(canvas.bits, canvas.width * canvas.height, 0x010203);
-    DRAWITEMSTRUCT item = {ODT_BUTTON, id,     0,         ODA_DRAWENTIRE,
+    DRAWITEMSTRUCT item = {ODT_BUTTON,
+                           id,
+                           0,
+                           ODA_DRAWENTIRE,
                            pressed ? static_cast<UINT>(ODS_SELECTED) : 0U,
-                           button,     canvas.dc, {0, 0, canvas.width, canvas.height},
+                           button,
+                           canvas.dc,
+                           {0, 0, canvas.width, canvas.height},
                            0};
     BOOL result = FALSE;
     ExpectContextRestored(canvas.dc, [&] { result = DrawButtonItem(&item); });

@@ -21,9 +21,7 @@ const char* const kTreeFiles[] = {"version.txt", "manifest.txt", "a.txt", "data/
                                   "_Runtime/vc_redist.x86.exe"};
 
 std::string Fixture(const std::string& path) {
-    std::string out = "Z:" + std::string(getenv("SKH_FIXTURES")) + "/" + path;
-    std::replace(out.begin(), out.end(), '/', '\\');
-    return out;
+    return FromUnix(std::string(getenv("SKH_FIXTURES")) + "/" + path);
 }
 
 // Serves one of the fixture trees as the full-client tree.

@@ -26,13 +26,6 @@ std::string EnvOrDie(const char* name) {
     return value;
 }
 
-// A Unix path as this process sees it: Wine's Z: drive maps the host's root.
-std::string FromUnix(const std::string& unixPath) {
-    std::string out = "Z:" + unixPath;
-    std::replace(out.begin(), out.end(), '/', '\\');
-    return out;
-}
-
 std::string ServerDir() {
     return FromUnix(EnvOrDie("SKH_TEST_SERVER_DIR"));
 }
@@ -41,27 +34,6 @@ std::string ServedPath(const std::string& relativePath) {
     std::string path = ServerDir() + "\\www\\" + relativePath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
-}
-
-void DeleteTree(const std::string& folder) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            std::string full = folder + "\\" + name;
-            if (name == "." || name == "..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                DeleteTree(full);
-            } else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(full.c_str());
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 void ListInto(const std::string& root, const std::string& relative, std::vector<std::string>& out) {
@@ -97,6 +69,12 @@ HWND TestMainWindow() {
 }
 
 }  // namespace
+
+std::string FromUnix(const std::string& unixPath) {
+    std::string out = "Z:" + unixPath;
+    std::replace(out.begin(), out.end(), '/', '\\');
+    return out;
+}
 
 std::string ServerUrl() {
     return EnvOrDie("SKH_TEST_SERVER_URL");
@@ -181,8 +159,8 @@ std::string TestRoot() {
 }
 
 std::string MakeGameDir(const std::string& name) {
-    std::string folder = TestRoot() + name;
-    DeleteTree(folder);
+    static int made = 0;
+    std::string folder = TestRoot() + name + "-" + std::to_string(++made);
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder + "\\";
 }

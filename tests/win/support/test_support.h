@@ -9,6 +9,9 @@
 
 #include "test_seams.h"
 
+// A Unix path as this process sees it: Wine's Z: drive maps the host's root.
+std::string FromUnix(const std::string& unixPath);
+
 // The harness's local HTTPS server, as https://localhost:PORT, and an address where nothing
 // listens.
 std::string ServerUrl();
@@ -34,9 +37,9 @@ int CountRequests(const std::string& requestPath);
 std::vector<std::string> RequestedBelow(const std::string& prefix);
 
 // This executable's own folder on the prefix's C: drive, so that test executables running
-// side by side never look at each other's files.
+// side by side never look at each other's files; the harness empties it before each run.
 std::string TestRoot();
-// A fresh, empty folder below TestRoot(); ends with a backslash.
+// A new, empty folder below TestRoot(), never used before in this run; ends with a backslash.
 std::string MakeGameDir(const std::string& name);
 // The recording stand-in program (tests/win/stubs/recorder_stub.cpp).
 std::string RecorderStubPath();
