@@ -28,7 +28,8 @@ bash "$root/scripts/setup.sh"
 # Incremental builds: cheap when nothing changed, and never a driver older than its sources.
 cmake -S "$root" -B "$build/win" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
-cmake --build "$build/win" -j "$(nproc)" --target bench_driver install_ca >/dev/null
+cmake --build "$build/win" -j "$(nproc)" --target bench_driver bench_driver_signed install_ca \
+    >/dev/null
 cmake -S "$root/tools" -B "$build/bench-tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/bench-tools" -j "$(nproc)" >/dev/null
 tool=$build/bench-tools/skh_publish
@@ -42,6 +43,7 @@ harness=$build/win/harness
 skh_use_prefix "$harness/wineprefix"
 skh_prepare_prefix "$build/win" "$harness/ca" "$harness/prefix.lock"
 driver=$build/win/bench/bench_driver.exe
+signed_driver=$build/win/bench/bench_driver_signed.exe
 cleanup() {
     wineserver -k 2>/dev/null || true
     skh_stop_started
@@ -180,6 +182,16 @@ launcher=$(expect="Update selesai" median download_seconds)
 say "3 downloads: $((bytes >> 20)) MiB, launcher $(mib_per_s "$bytes" "$launcher") MiB/s," \
     "curl $(mib_per_s "$bytes" "$reference") MiB/s, ratio $(ratio "$reference" "$launcher") (goal >= 0.7);" \
     "bare WinINet loop $(mib_per_s "$bytes" "$bare") MiB/s, ratio $(ratio "$bare" "$launcher")"
+# The same files signed with the test release key: the launcher built with that key hashes
+# every download as it arrives and keeps it only when it matches the signed digest.
+"$tool" publish --version v1 --key "$build/win/test-keys/release/release_private.pem" \
+    "$www/skh-full/files" "$work/signed" >/dev/null
+rm -rf "$www/skh-full"
+mv "$work/signed/skh-full" "$www/skh-full"
+warm "$www"
+signed=$(expect="Update selesai" driver=$signed_driver median download_seconds)
+say "3b signed downloads: launcher with a release key $(mib_per_s "$bytes" "$signed") MiB/s," \
+    "its time against the unsigned launcher's $(ratio "$signed" "$launcher") (goal <= 1.05)"
 rm -rf "$work/download" "$www"
 
 # 4. Memory: peak resident size while downloading a huge file against a 1 MiB file. The

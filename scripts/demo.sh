@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The launcher's main job on this machine, end to end: builds SKH2026_Patcher.exe for a
-# patch host on localhost, generates a small demo client, publishes it with skh_publish,
+# The launcher's main job on this machine, end to end: makes a release key, builds
+# SKH2026_Patcher.exe for a patch host on localhost with that key in it, generates a small
+# demo client, publishes and signs it with skh_publish,
 # serves it over HTTPS with nginx and runs the launcher under Wine (on your display when
 # DISPLAY is set, otherwise on a virtual one) until its patch run has ended. Saves
 # screenshots, prints a summary, and stops everything it started, also when interrupted.
@@ -23,15 +24,20 @@ else
     exit 1
 fi
 
-say "building the launcher for https://localhost:$port"
-win=$build/demo-win
-cmake -S "$root" -B "$win" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
-    -DSKH_PATCH_ROOT="https://localhost:$port" >/dev/null
-cmake --build "$win" -j "$(nproc)" --target SKH2026_Patcher install_ca >/dev/null
 cmake -S "$root/tools" -B "$build/host-tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/host-tools" -j "$(nproc)" >/dev/null
 tool=$build/host-tools/skh_publish
+# The demo's own release key, kept between runs as an operator keeps theirs.
+key=$build/demo-key
+[ -f "$key/release_private.pem" ] || "$tool" keygen "$key" >/dev/null
+
+say "building the launcher for https://localhost:$port, with the demo's release key"
+win=$build/demo-win
+cmake -S "$root" -B "$win" -DCMAKE_BUILD_TYPE=Release -DSKH_BUILD_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
+    -DSKH_PATCH_ROOT="https://localhost:$port" -DSKH_RELEASE_KEY="$key/release_public.der" \
+    >/dev/null
+cmake --build "$win" -j "$(nproc)" --target SKH2026_Patcher install_ca >/dev/null
 
 rm -rf "$demo"
 mkdir -p "$demo" "$shots"
@@ -72,10 +78,11 @@ with open(os.path.join(root, "readme.txt"), "w") as f:
     f.write("Skarnevo Kelmoran Heritage 2026 demo client\r\n")
 EOF
 www=$demo/www
-"$tool" publish --version "2026.12.1" "$client" "$www" >"$demo/publish.log" 2>&1 \
-    || { cat "$demo/publish.log" >&2; exit 1; }
-mkdir -p "$www/skh-share"
-printf '4\r\n' >"$www/skh-share/patcher_version.txt"
+"$tool" publish --version "2026.12.1" --key "$key/release_private.pem" "$client" "$www" \
+    >"$demo/publish.log" 2>&1 || { cat "$demo/publish.log" >&2; exit 1; }
+# The launcher offered is the one the player runs: no update, but a signed offer.
+"$tool" launcher --build 4 --key "$key/release_private.pem" "$win/SKH2026_Patcher.exe" "$www" \
+    >>"$demo/publish.log" 2>&1 || { cat "$demo/publish.log" >&2; exit 1; }
 cat >"$www/skh-share/news.txt" <<'EOF'
 # Shown in the launcher's news panel: tag|title|body, at most five.
 EVENT|Double Drop Weekend|Semua monster menjatuhkan item dua kali lipat sampai Senin.
@@ -84,7 +91,7 @@ INFO|Maintenance Kamis 10:00|Server offline sekitar dua jam untuk pemeliharaan r
 FESTIVAL|Festival Lentera Kovan-Drift|Nyalakan lentera di dermaga Kovan sebelum Sabtu pukul 20:00 WIB.
 PROMO|Paket Penjelajah gratis|Ambil di Menara Arsip Kelmoran: ramuan rawa dan gulungan arus.
 EOF
-files=$(grep -c '' "$www/skh-full/manifest.txt")
+files=$(grep -c '|' "$www/skh-full/manifest.txt")
 
 say "preparing the Wine prefix and the demo CA"
 ca=$demo/ca
@@ -139,7 +146,7 @@ fetched=$(grep -c -E '"GET /skh-full/[^ ]+ HTTP/1.1" 200' "$demo/nginx/access.lo
 fetched=$((fetched - 2)) # version.txt and manifest.txt
 state=$(cat "$game/SKH2026_patch.state" 2>/dev/null || echo "(none)")
 if [ "$state" = "2026.12.1" ] && diff -rq "$client" "$game" -x SKH2026_Patcher.exe \
-    -x SKH2026_patch.state >/dev/null; then
+    -x 'SKH2026_patch.*' >/dev/null; then
     result="Update selesai ($fetched file). Siap dimainkan!"
     verdict="the game folder is an exact copy of the published client"
 else
@@ -158,6 +165,7 @@ echo "Summary"
 echo "  files fetched:      $fetched of $files in the manifest"
 echo "  final status line:  $result"
 echo "  state file:         $state"
+echo "  signed release:     $(cat "$game/SKH2026_patch.sequence" 2>/dev/null | sed 's/^/sequence /;s/$/ accepted/' || echo none)"
 echo "  check:              $verdict"
 echo "  screenshots:        $shots/"
 ls "$shots" | sed 's/^/                      /'

@@ -13,7 +13,7 @@ skh_use_prefix() {
 
 # Creates the local CA (once per folder) and, under a lock, a prefix that trusts it.
 # Usage: skh_prepare_prefix BUILD_DIR CA_DIR LOCK_FILE (with WINEPREFIX set); BUILD_DIR is a
-# Windows build tree holding tests/win/install_ca.exe.
+# Windows build tree holding install_ca.exe.
 skh_prepare_prefix() {
     local build=$1 ca=$2 lock=$3
     "$skh_scripts_dir/make_ca.sh" "$ca" >/dev/null || return 1
@@ -22,7 +22,7 @@ skh_prepare_prefix() {
         if [ ! -f "$WINEPREFIX/.skh-ready" ]; then
             rm -rf "$WINEPREFIX"
             wineboot -i >/dev/null 2>&1
-            wine "$build/tests/win/install_ca.exe" "$(winepath -w "$ca/ca.der" 2>/dev/null)" \
+            wine "$build/install_ca.exe" "$(winepath -w "$ca/ca.der" 2>/dev/null)" \
                 || { echo "wine_env: cannot install the local CA" >&2; exit 1; }
             wineserver -w
             touch "$WINEPREFIX/.skh-ready"

@@ -112,18 +112,8 @@ std::vector<RequestRecord> ReadRequests() {
     std::istringstream lines(ReadFileBytes(ServerDir() + "\\requests.log"));
     std::string line;
     while (std::getline(lines, line)) {
-        RequestRecord record;
-        std::istringstream fields(line);
-        std::string field;
-        for (int index = 0; std::getline(fields, field, '\t'); ++index) {
-            if (index == 1)
-                record.path = field;
-            else if (field.rfind("User-Agent: ", 0) == 0)
-                record.userAgent = field.substr(12);
-            else if (field.rfind("Pragma: ", 0) == 0)
-                record.pragma = field.substr(8);
-        }
-        out.push_back(record);
+        size_t path = line.find('\t') + 1;
+        out.push_back({line.substr(path, line.find('\t', path) - path), line});
     }
     return out;
 }
@@ -151,9 +141,9 @@ std::vector<std::string> RequestedBelow(const std::string& prefix) {
 std::string TestRoot() {
     char module[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string name = strrchr(module, '\\') + 1;
+    *strrchr(module, '.') = '\0';
     CreateDirectoryA("C:\\skh-tests", nullptr);
-    std::string root = "C:\\skh-tests\\" + name.substr(0, name.rfind('.')) + "\\";
+    std::string root = "C:\\skh-tests\\" + std::string(strrchr(module, '\\') + 1) + "\\";
     CreateDirectoryA(root.c_str(), nullptr);
     return root;
 }

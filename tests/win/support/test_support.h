@@ -26,9 +26,8 @@ void SetFault(const std::string& requestPath, const std::string& fault);
 void ClearFaults();
 
 struct RequestRecord {
-    std::string path;
-    std::string userAgent;
-    std::string pragma;
+    std::string path;  // as sent
+    std::string line;  // method, path and "Name: value" headers, tab-separated
 };
 std::vector<RequestRecord> ReadRequests();
 void ClearRequests();
