@@ -111,8 +111,8 @@ TEST(ManifestPaths, LocalPathsAndAddressesAreRefusedRatherThanCut) {
     ASSERT_TRUE(GameFolderPath("C:\\Games\\SKH\\", "dir one/a b.txt", out, 260));
     EXPECT_STREQ(out, "C:\\Games\\SKH\\dir one\\a b.txt");
     // "C:\G\" is 5 characters: 254 more make 259, 255 would be cut.
-    EXPECT_TRUE(GameFolderPath("C:\\G\\", std::string(254, 'a').c_str(), out, 260));
-    EXPECT_FALSE(GameFolderPath("C:\\G\\", std::string(255, 'a').c_str(), out, 260));
+    EXPECT_TRUE(GameFolderPath("C:\\G\\", std::string(254, 'a').c_str(), out, sizeof(out)));
+    EXPECT_FALSE(GameFolderPath("C:\\G\\", std::string(255, 'a').c_str(), out, sizeof(out)));
     EXPECT_STREQ(out, "");
     EXPECT_FALSE(GameFolderPath("", "SKH2026.exe", out, 260));
 
