@@ -23,7 +23,7 @@ TEST(SignedRelease, ManifestsAcceptedOnlyInTheirOneForm) {
     EXPECT_EQ(m.signature[0] << 8 | m.signature[383], 0x0fe1);  // the first and last bytes
 
     // A sign, a trailing blank, 19 digits, a second sequence line, none, no version line, an
-    // empty one, a CR, a tag after an entry, a second signature, an unknown tag, a zero byte, an
+    // empty one, a CR, a tag after an entry, a second signature, a second version, a zero byte, an
     // uppercase digit, 767 and 769 digits, a blank line or an entry after the signature, nothing.
     const std::string head = "#@sequence 17\n#@version 2026.2\n", tail = kEntry + kSig;
     for (const std::string& text :
@@ -32,7 +32,7 @@ TEST(SignedRelease, ManifestsAcceptedOnlyInTheirOneForm) {
           head + "#@sequence 18\n" + tail, "#@version 2026.2\n" + tail, "#@sequence 17\n" + tail,
           "#@sequence 17\n#@version \n" + tail, "#@sequence 17\n#@version 2026.2\r\n" + tail,
           "#@sequence 17\n" + kEntry + "#@version 2026.2\n" + kSig, head + kSig + "\n" + tail,
-          head + "#@keyid 3\n" + tail, head + std::string("a\0b|1|x\n", 8) + kSig,
+          head + "#@version 2\n" + tail, head + std::string("a\0b|1|x\n", 8) + kSig,
           head + "#@signature 0F" + kSig.substr(14), head + kSig.substr(0, kSig.size() - 1),
           head + kSig + "0", head + tail + "\n\n", head + tail + "\n" + kEntry, std::string()})
         EXPECT_FALSE(ReadSignedManifest(text.data(), text.size(), &m)) << text;
