@@ -46,7 +46,7 @@ TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndDragBand
             << row[0] << "x" << row[1];
     }
     // The title band ends at column 712 and row 57, the upper side band at 732 and 145.
-    const int drag[][3] = {{711, 10, 1},  {712, 10, 0},  {711, 57, 1},  {731, 58, 1},
+    const int drag[][3] = {{711, 10, 1},  {712, 10, 0},  {712, 57, 0},  {731, 58, 1},
                            {732, 100, 0}, {731, 145, 1}, {100, 146, 0}, {0, 519, 0}};
     for (const auto& row : drag)
         EXPECT_EQ(IsDragPoint(row[0], row[1]), row[2] == 1) << row[0] << "," << row[1];
