@@ -1,8 +1,6 @@
 // One fuzz target for every reader of server text. The first byte picks the reader; each is
 // held to properties that do not repeat its own algorithm.
-#include <errno.h>
 #include <limits.h>
-#include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -15,6 +13,7 @@
 #include "news/news_parse.h"
 #include "patch/manifest.h"
 #include "patch/self_update.h"
+#include "patch/signed_release.h"
 
 namespace {
 
@@ -23,24 +22,8 @@ void Require(bool property) {
         __builtin_trap();
 }
 
-// Accepted paths stay inside the folder: no absolute form, drive, stream or parent part.
-void CheckLocalPath(const char* local) {
-    const char* rest = local + strlen("C:\\Game\\");
-    Require(strlen(local) <= 259 && strchr(local, '/') == nullptr && strchr(rest, ':') == nullptr);
-    Require(rest[0] != '\\');
-    for (const char* part = rest;; ++part) {
-        size_t length = strcspn(part, "\\");
-        size_t dots = strspn(part, ". ");
-        Require(!(dots == length && strspn(part, ".") >= 2));
-        part += length;
-        if (*part == '\0')
-            break;
-    }
-}
-
 void FuzzManifest(std::vector<char> text) {
     const int lineTotal = CountManifestLines(text.data());
-    Require(lineTotal >= 1);
     char* cursor = text.data();
     int n = 0;
     char local[kPathSize];
@@ -49,75 +32,93 @@ void FuzzManifest(std::vector<char> text) {
         ManifestEntry entry;
         if (!ParseManifestEntry(line, &entry))
             continue;
-        int percent = ManifestProgress(++n, lineTotal);
+        const int percent = ManifestProgress(++n, lineTotal);
         Require(percent >= 5 && percent <= 95);
-        if (!IsRefusedPath(entry.path) &&
-            GameFolderPath("C:\\Game\\", entry.path, local, sizeof(local))) {
-            CheckLocalPath(local);
-        }
+        if (IsRefusedPath(entry.path) ||
+            !GameFolderPath("C:\\Game\\", entry.path, local, sizeof(local)))
+            continue;
+        // Accepted paths stay inside the folder: no root, drive, stream or parent part.
+        std::string rest = local + strlen("C:\\Game\\");
+        Require(strlen(local) <= 259 && rest.find_first_of("/:") == std::string::npos);
+        Require(rest[0] != '\\');
+        for (char* part = strtok(&rest[0], "\\"); part != nullptr; part = strtok(nullptr, "\\"))
+            Require(strspn(part, ". ") < strlen(part) || strncmp(part, "..", 2) != 0);
     }
 }
 
-int HexValue(char c) {
-    return c <= '9' ? c - '0' : c - 'A' + 10;
-}
-
 // The address decodes back to the path, or the path is refused only when it could not fit.
-void FuzzEncoder(const std::string& path) {
+void FuzzEncoder(const char* path) {
     char out[kEncodedPathLimit + 1];
-    if (!EncodeUrlPath(path.c_str(), out, sizeof(out))) {
-        Require(path.size() * 3 > kEncodedPathLimit - 2);
+    if (!EncodeUrlPath(path, out, sizeof(out))) {
+        Require(strlen(path) * 3 > kEncodedPathLimit - 2);
         return;
     }
     std::string decoded;
     for (const char* p = out; *p != '\0'; ++p) {
+        Require(*p > ' ' && *p < 0x7F);
         if (*p != '%') {
-            Require(*p > ' ' && *p < 0x7F);
             decoded += *p;
             continue;
         }
-        Require(strchr("0123456789ABCDEF", p[1]) != nullptr && p[1] != '\0');
-        Require(strchr("0123456789ABCDEF", p[2]) != nullptr && p[2] != '\0');
-        decoded += static_cast<char>(HexValue(p[1]) * 16 + HexValue(p[2]));
+        Require(strspn(p + 1, "0123456789ABCDEF") >= 2);
+        decoded += static_cast<char>(strtol(std::string(p + 1, 2).c_str(), nullptr, 16));
         p += 2;
     }
     Require(decoded == path && strlen(out) <= kEncodedPathLimit);
 }
 
+// Zero-padded to the end; no blank in front, nor at the end of a field that was not cut.
 template <size_t N>
 void CheckField(const char (&field)[N]) {
-    size_t length = strnlen(field, N);
-    Require(length < N);
+    const size_t length = strnlen(field, N);
     for (size_t i = length; i < N; ++i)
         Require(field[i] == '\0');
-    // A field cut to its size may end in a blank; an uncut one never does.
-    if (length > 0 && length < N - 1)
-        Require(strchr(" \t\r\n", field[length - 1]) == nullptr);
-    if (length > 0)
-        Require(field[0] != ' ' && field[0] != '\t');
+    Require(length == 0 || (field[0] != ' ' && field[0] != '\t'));
+    Require(length == 0 || length == N - 1 || strchr(" \t\r\n", field[length - 1]) == nullptr);
 }
 
 void FuzzNews(std::vector<char> text) {
-    NewsItem items[kNewsItemsMax + 1];
+    NewsItem items[kNewsItemsMax];  // ASan reports a write past the last one
     memset(items, 0x5A, sizeof(items));
-    int count = ParseNewsText(text.data(), items, kNewsItemsMax);
+    const int count = ParseNewsText(text.data(), items, kNewsItemsMax);
     Require(count >= 0 && count <= kNewsItemsMax);
-    for (int i = 0; i < count; ++i) {
-        CheckField(items[i].tag);
-        CheckField(items[i].title);
-        CheckField(items[i].body);
-    }
-    const unsigned char* untouched = reinterpret_cast<unsigned char*>(&items[kNewsItemsMax]);
-    for (size_t i = 0; i < sizeof(NewsItem); ++i)
-        Require(untouched[i] == 0x5A);
+    for (int i = 0; i < count; ++i)
+        CheckField(items[i].tag), CheckField(items[i].title), CheckField(items[i].body);
 }
 
 // The C library's own reading, clamped to 32 bits, is the reference.
-void FuzzBuildNumber(const std::string& text) {
-    errno = 0;
-    long long wide = strtoll(text.c_str(), nullptr, 10);
-    long long expected = wide > INT_MAX ? INT_MAX : (wide < INT_MIN ? INT_MIN : wide);
-    Require(ParseBuildNumber(text.c_str()) == expected);
+void FuzzBuildNumber(const char* text) {
+    const long long wide = strtoll(text, nullptr, 10);
+    Require(ParseBuildNumber(text) == (wide > INT_MAX ? INT_MAX : wide < INT_MIN ? INT_MIN : wide));
+}
+
+// From start on the text is the signature line, at most one LF after it, its digits those of
+// the signature bytes read.
+void CheckSignatureLine(const std::string& all, size_t start, const unsigned char* signature) {
+    std::string line = "#@signature ";
+    for (size_t i = 0; i < kSignatureBytes; ++i)
+        line += {"0123456789abcdef"[signature[i] >> 4], "0123456789abcdef"[signature[i] & 15]};
+    Require(start <= all.size() && (start == 0 || all[start - 1] == '\n'));
+    Require(all.substr(start) == line || all.substr(start) == line + "\n");
+}
+
+// The version lies in the signed part and holds no LF; an offer's signed prefix names its build
+// as the C library reads the first line.
+void FuzzSigned(const char* text, size_t length) {
+    const std::string all(text, length);
+    SignedManifest m;
+    if (ReadSignedManifest(text, length, &m)) {
+        CheckSignatureLine(all, m.signedLength, m.signature);
+        const size_t at = static_cast<size_t>(m.version - text);
+        Require(m.version >= text && at + m.versionLength < m.signedLength);
+        Require(all.find('\n', at) == at + m.versionLength);
+    }
+    LauncherOffer offer;
+    if (ReadLauncherOffer(text, length, &offer)) {
+        CheckSignatureLine(all, all.find('\n') + 1, offer.signature);
+        const std::string prefix = "#@build " + std::to_string(strtoll(text, nullptr, 10)) + "\n";
+        Require(offer.signedPrefix == prefix && offer.signedPrefixLength == prefix.size());
+    }
 }
 
 }  // namespace
@@ -127,22 +128,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     std::vector<char> text(data + 1, data + size);
     text.push_back('\0');
-    const std::string zeroEnded = text.data();
-    switch (data[0]) {
-        case 'm':
-            FuzzManifest(text);
-            break;
-        case 'e':
-            FuzzEncoder(zeroEnded);
-            break;
-        case 'n':
-            FuzzNews(text);
-            break;
-        case 'b':
-            FuzzBuildNumber(zeroEnded);
-            break;
-        default:
-            break;
-    }
+    if (data[0] == 'm')
+        FuzzManifest(text);
+    else if (data[0] == 'e')
+        FuzzEncoder(text.data());
+    else if (data[0] == 'n')
+        FuzzNews(text);
+    else if (data[0] == 'b')
+        FuzzBuildNumber(text.data());
+    else if (data[0] == 's')
+        FuzzSigned(text.data(), size - 1);
     return 0;
 }
