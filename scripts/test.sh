@@ -19,7 +19,11 @@ failed=0
 bash "$root/tests/fuzz/run_fuzzers.sh" --smoke "$build/fuzz" || failed=1
 (cd "$build/win" && ctest --output-on-failure -j "$jobs") || failed=1
 bash "$root/bench/run.sh" --smoke || failed=1
-# Leave no Wine server or program of the test prefixes running.
+# Leave no Wine server or program of the test prefixes running: first the group that kept the
+# tests' desktop, by its id, then whatever the prefixes still run.
+keeper=$build/win/harness/desktop.pid
+[ -s "$keeper" ] && kill -- "-$(cat "$keeper")" 2>/dev/null
+rm -f "$keeper"
 while read -r prefix; do
     WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 done < <(find "$build" -maxdepth 6 -name .skh-ready -printf '%h\n' 2>/dev/null)

@@ -9,7 +9,7 @@
 #   4. two starts at once in one folder, and two folders at once.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
-skh_begin session && skh_record_browser || exit 1
+skh_begin session desktop && skh_record_browser || exit 1
 shots=$build/screenshots
 mkdir -p "$shots"
 game=$WINEPREFIX/drive_c/skh-e2e/session
@@ -27,12 +27,17 @@ origin() {
     rect=${rect#*,}
     oy=${rect%%,*}
 }
-drag() {
-    local x=$((ox + $1)) y=$((oy + $2))
-    xdotool mousemove $x $y mousedown 1 sleep 0.3 mousemove $((x + $3 / 2)) $((y + $4 / 2)) \
-        sleep 0.2 mousemove $((x + $3)) $((y + $4)) sleep 0.3 mouseup 1
-    sleep 0.3
+moved_from() {
     origin
+    [ "$ox,$oy" != "$1" ]
+}
+# drag X Y DX DY: presses at client (X, Y) and moves by (DX, DY); waits for the window to
+# follow, which takes a while on a busy machine.
+drag() {
+    local x=$((ox + $1)) y=$((oy + $2)) from=$ox,$oy
+    xdotool mousemove $x $y mousedown 1 sleep 0.5 mousemove $((x + $3 / 2)) $((y + $4 / 2)) \
+        sleep 0.3 mousemove $((x + $3)) $((y + $4)) sleep 0.5 mouseup 1
+    wait_until 10 moved_from "$from"
 }
 # "r,g,b" of a client pixel, from a screenshot or straight off the screen.
 pixel() {
@@ -108,9 +113,12 @@ drag 300 20 -20 -10
 check "so does the title band" 122,144 "$ox,$oy"
 click 729 27
 iconic() { probe window | grep -q iconic=1; }
+restored() { ! iconic; }
 wait_until 5 iconic && pass "minimise" || fail "minimise"
+probe restore >/dev/null
+wait_until 5 restored
 check "restore from the taskbar" "rect=$ox,$oy,$((ox + 820)),$((oy + 520)) iconic=0" \
-    "$(probe restore window)"
+    "$(probe window)"
 rm "$game/setrovia.exe"
 click 761 27
 check "a missing settings tool warns" "box owner=launcher text=setrovia.exe tidak ditemukan di folder game." \
@@ -125,7 +133,7 @@ check "nothing was recorded" no "$([ -e "$game/SKH2026_patch.state" ] && echo ye
 # ---- 2. Patching and finished -----------------------------------------------------------
 ox=102
 oy=124
-printf '%s\n' "/skh-full/data/pack05.pak trickle 1" >"$state/faults.txt"
+printf '%s\n' "/skh-full/data/pack05.pak trickle 0.25" >"$state/faults.txt"
 printf 'not a program' >"$game/SKH2026.exe"
 start_launcher "$game"
 wait_until 30 requested /skh-full/data/pack05.pak || fail "pack05.pak was never requested"

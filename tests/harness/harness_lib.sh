@@ -23,17 +23,46 @@ skh_start_server() {
 # The run's prefix (trusting the test CA), a fresh state folder in $state with the server's
 # www/ in $www, a 1024x768 display, and a clean-up on every way out that ends what the test
 # started, by pid. Every display has the same size, because a prefix takes its screen size
-# from the display its desktop first started on. Usage: skh_begin NAME
+# from the display its desktop first started on. With "desktop", the test runs on the
+# desktop's own display instead: Wine's window moves and boxes need the desktop on the
+# screen they happen on. Usage: skh_begin NAME [desktop]
 skh_begin() {
     mkdir -p "$build/harness"
     skh_use_prefix "$build/harness/wineprefix"
-    skh_prepare_prefix "$build" "$build/harness/ca" "$build/harness/prefix.lock" || return 1
+    skh_prepare_prefix "$build" "$build/harness/ca" "$build/harness/prefix.lock" &&
+        skh_keep_desktop || return 1
     state=$(mktemp -d "$build/harness/$1.XXXXXX")
     www=$state/www
     skh_test_pids=()
     trap skh_cleanup EXIT
     trap 'exit 130' INT TERM
-    skh_start_xvfb "$state" 1024x768x24 && skh_start_server "$state" "$build/harness/ca"
+    if [ "${2:-}" = desktop ]; then
+        export DISPLAY=:$(tr -d '[:space:]' <"$build/harness/desktop.display")
+    else
+        skh_start_xvfb "$state" 1024x768x24 || return 1
+    fi
+    skh_start_server "$state" "$build/harness/ca"
+}
+
+# The prefix's desktop is made on the display of the first program that needs it, and when
+# that display goes away the desktop takes the other programs' windows with it. So it lives
+# on a display of its own, kept for the whole run by a program that waits without a window:
+# scripts/test.sh ends that group at the end, and it ends itself after an hour.
+skh_keep_desktop() {
+    local keeper=$build/harness/desktop
+    (
+        flock 8
+        if [ -s "$keeper.pid" ] && kill -0 "$(cat "$keeper.pid")" 2>/dev/null; then exit 0; fi
+        rm -f "$keeper.ready"
+        setsid bash -c 'Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$1.display" &
+            for _ in $(seq 100); do [ -s "$1.display" ] && break; sleep 0.1; done
+            DISPLAY=:$(tr -d "[:space:]" <"$1.display") wine "$2" count sleep:3600000 >"$1.ready"
+            kill $!' keeper "$keeper" "$build/tests/win/shell_probe.exe" </dev/null >/dev/null 2>&1 8>&- &
+        echo $! >"$keeper.pid"
+        for _ in $(seq 300); do grep -q count= "$keeper.ready" 2>/dev/null && exit 0; sleep 0.1; done
+        echo "harness: the desktop did not start" >&2
+        exit 1
+    ) 8>"$keeper.lock"
 }
 
 skh_cleanup() {

@@ -5,6 +5,7 @@
 //   box:MS     waits up to MS ms for a "SKH 2026" box, prints its text, presses OK
 //   nobox:MS   fails when a "SKH 2026" box shows up within MS ms
 //   restore    restores the window as the taskbar would
+//   sleep:MS   waits MS ms (the harness keeps the desktop alive with it)
 // Exit code 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <stdio.h>
@@ -43,6 +44,10 @@ bool RunCommand(const char* command) {
         int count = 0;
         EnumWindows(CountLauncher, reinterpret_cast<LPARAM>(&count));
         printf("count=%d\n", count);
+        return true;
+    }
+    if (strncmp(command, "sleep:", 6) == 0) {
+        Sleep(atoi(command + 6));
         return true;
     }
     if (strncmp(command, "nobox:", 6) == 0) {
