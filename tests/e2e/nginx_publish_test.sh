@@ -21,10 +21,6 @@ head -c 52428801 /dev/urandom >"$client/data/big.pak"
 printf 'MZ old launcher' >"$client/SKH2026_Patcher.exe"
 "$tool" publish --version 2026.1 --key "$keys/release_private.pem" "$client" "$www" >/dev/null &&
     "$tool" verify --key "$keys/release_public.der" "$www" >/dev/null || fail "publish or verify"
-check "every file listed once, the launcher left out, the big one with its digest too" "5 0 1" \
-    "$(grep -c '|' "$www/skh-full/manifest.txt") $(grep -c '^SKH2026_Patcher' \
-        "$www/skh-full/manifest.txt") $(grep -c '^data/big.pak|52428801|[0-9a-f]\{40\}$' \
-        "$www/skh-full/manifest.txt")"
 
 skh_start_nginx "$www" "$state/nginx" "$ca" || fail "nginx did not start"
 url=$SKH_NGINX_URL

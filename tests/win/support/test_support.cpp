@@ -54,17 +54,10 @@ void ListInto(const std::string& root, const std::string& relative, std::vector<
     FindClose(find);
 }
 
+// The window the workers invalidate and post to: a message-only window of this thread.
 HWND TestMainWindow() {
-    static HWND window = nullptr;
-    if (window == nullptr) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "SkhTestMainWindow";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "SkhTestMainWindow", "test", WS_POPUP, 0, 0, 820, 520, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-    }
+    static HWND window =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     return window;
 }
 
