@@ -409,7 +409,7 @@ int VerifyTree(const std::string& outDir, int threads, const std::string& keyPat
         if (!ParseManifestEntry(line, &entry)) {
             if (lineText[0] != '#')
                 problem(kManifestFileName, "line " + std::to_string(lineNumber) +
-                                           " is not an entry and is ignored by the launcher");
+                                               " is not an entry and is ignored by the launcher");
             continue;
         }
         const std::string path = entry.path;

@@ -10,7 +10,7 @@ set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin self-update || exit 1
 game=$WINEPREFIX/drive_c/skh-e2e/self-update
-stub=$build/tests/win/recorder_stub.exe
+stub=$build/tests/win/stand_in.exe
 script_done() { [ ! -e "$game/_skh_update.bat" ] && [ ! -e "$game/SKH2026_Patcher.new.exe" ]; }
 same() { cmp -s "$1" "$2" && pass "$3" || fail "$3"; }
 # offer BUILD SERVED_EXE: a fresh game folder holding the test launcher, and the share's offer.

@@ -1,19 +1,15 @@
 #!/usr/bin/env bash
 # The real launcher in one session, as players meet it: SKH2026_Patcher_test.exe copied into a
 # game folder, run under Wine on a 1024x768 display against the local server, clicked with
-# xdotool, looked at with shell_probe.exe and photographed at pixels GDI fixes exactly.
-#   1. held at its start: placement, screenshot, play ignored, settings tool, the five links,
-#      drags, minimise, a missing settings tool, then closed while the server stalls;
-#   2. patching and finished: screenshots, a game client that cannot start, a missing one and
-#      a folder in its place, then play;
-#   3. two starts at once in one folder, and two folders at once.
+# xdotool, looked at with stand_in.exe and photographed at pixels GDI fixes exactly. Three
+# parts: held at its start, patching then finished, and one launcher per game folder.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin session desktop && skh_record_browser || exit 1
 shots=$build/screenshots
 mkdir -p "$shots"
 game=$WINEPREFIX/drive_c/skh-e2e/session
-probe() { wine "$build/tests/win/shell_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+probe() { wine "$build/tests/win/stand_in.exe" "$@" 2>/dev/null | tr -d '\r'; }
 # The window is centred: (1024 - 820) / 2 = 102, (768 - 520) / 2 = 124.
 ox=102
 oy=124
@@ -74,7 +70,7 @@ for i in 1 2 3 4 5 6 7 8; do
     printf 'data/pack0%s.pak|20000|big\n' $i
 done >"$www/skh-full/manifest.txt"
 fresh_game "$game"
-cp "$build/tests/win/recorder_stub.exe" "$game/setrovia.exe"
+cp "$build/tests/win/stand_in.exe" "$game/setrovia.exe"
 
 # ---- 1. Held at its start ------------------------------------------------------------------
 printf '%s\n' "/skh-share/patcher_version.txt stall 60" "/skh-share/news.txt stall 60" \
@@ -147,11 +143,6 @@ rm -f "$state/faults.txt"
 wait_until 60 ready || fail "the play button never became ready"
 shot finished
 expect_pixel finished 704 483 "a full bar" 241,197,99
-xdotool mousemove $((ox + 777)) $((oy + 109)) mousedown 1
-wait_until 5 screen_pixel_is 777 78 120,96,44 || fail "the held side button never showed"
-shot side_pressed
-xdotool mousemove $((ox + 400)) $((oy + 300)) sleep 0.3 mouseup 1
-expect_pixel side_pressed 777 78 "a held side button's gold edge" 120,96,44
 click 622 443
 check "a client that cannot start warns and the launcher stays" \
     "box owner=launcher text=SKH2026.exe tidak bisa dijalankan (kode N). Jalankan ulang launcher." \
@@ -164,7 +155,7 @@ mkdir "$game/SKH2026.exe"
 click 622 443
 check "a folder in its place warns" "$warning" "$(probe box:5000)"
 rmdir "$game/SKH2026.exe"
-cp "$build/tests/win/recorder_stub.exe" "$game/SKH2026.exe"
+cp "$build/tests/win/stand_in.exe" "$game/SKH2026.exe"
 click 622 443
 end_launcher
 check "play starts the game and the launcher ends" 0 "$ended"

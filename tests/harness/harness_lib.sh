@@ -57,7 +57,7 @@ skh_keep_desktop() {
         setsid bash -c 'Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$1.display" &
             for _ in $(seq 100); do [ -s "$1.display" ] && break; sleep 0.1; done
             DISPLAY=:$(tr -d "[:space:]" <"$1.display") wine "$2" count sleep:3600000 >"$1.ready"
-            kill $!' keeper "$keeper" "$build/tests/win/shell_probe.exe" </dev/null >/dev/null 2>&1 8>&- &
+            kill $!' keeper "$keeper" "$build/tests/win/stand_in.exe" </dev/null >/dev/null 2>&1 8>&- &
         echo $! >"$keeper.pid"
         for _ in $(seq 300); do grep -q count= "$keeper.ready" 2>/dev/null && exit 0; sleep 0.1; done
         echo "harness: the desktop did not start" >&2

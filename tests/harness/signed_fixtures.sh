@@ -4,7 +4,7 @@
 #   signed_fixtures.sh BUILD_DIR OUT_DIR COMMAND...
 # OUT_DIR/seq1, seq2: the client signed with test-keys/release as v1 and v2 (sequences 1, 2);
 # other: v2 signed with test-keys/other; unsigned: v2 without a key; launcher5, launcher3:
-# the recorder stand-in offered as builds 5 and 3, signed with test-keys/release.
+# the stand-in program offered as builds 5 and 3, signed with test-keys/release.
 set -euo pipefail
 build=$1
 out=$2
@@ -16,7 +16,7 @@ rm -rf "$out"
 mkdir -p "$out/client/data" "$out/client/_Runtime"
 printf 'abc' >"$out/client/a.txt"
 printf 'The quick brown fox jumps over the lazy dog' >"$out/client/data/b.dat"
-cp "$build/tests/win/recorder_stub.exe" "$out/client/_Runtime/vc_redist.x86.exe"
+cp "$build/tests/win/stand_in.exe" "$out/client/_Runtime/vc_redist.x86.exe"
 publish() {  # publish NAME VERSION [--key KEY]
     local name=$1 version=$2
     shift 2
@@ -30,6 +30,6 @@ publish other v2 --key "$keys/other/release_private.pem"
 publish unsigned v2
 for build_number in 5 3; do
     "$tool" launcher --build "$build_number" --key "$keys/release/release_private.pem" \
-        "$build/tests/win/recorder_stub.exe" "$out/launcher$build_number" >/dev/null
+        "$build/tests/win/stand_in.exe" "$out/launcher$build_number" >/dev/null
 done
 exec "$@"

@@ -56,7 +56,7 @@ TEST_F(HttpTest, EachServerFaultGivesItsResultAndNeverAnErrorPageAsData) {
         {"status 404", -1, -1, false, kOld, "a.bin: HTTP status 404"},
         {"status 500", -1, 11, false, kOld, "a.bin: HTTP status 500"},
         {"status 201", -1, 11, false, kOld, "a.bin: HTTP status 201"},  // only 200 is the file
-        {"reset", -1, 11, false, kOld, "a.bin: no "},  // connection or answer
+        {"reset", -1, 11, false, kOld, "a.bin: no "},                   // connection or answer
         {"dead", -1, 11, false, kOld, "a.bin: no connection (error 12029)"},
         // The announced length reveals a cut, also when the caller does not know the size.
         {"cut 5", -1, -1, false, 5, "a.bin: body ended after 5 of 11 bytes"},

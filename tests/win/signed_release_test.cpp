@@ -38,10 +38,6 @@ void TamperServed(const std::string& path, size_t at) {
     ServeFile("skh-full/" + path, bytes);
 }
 
-HINSTANCE WINAPI FailingShellExecute(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT) {
-    return reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED);
-}
-
 class SignedReleaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -128,7 +124,7 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
 // A launcher taken would end this process; with a shell that cannot start the script, a
 // launcher that passed every check says so in the log instead.
 TEST_F(SignedReleaseTest, OnlyASignedHigherLauncherBuildIsTaken) {
-    RedirectImport("SHELL32.dll", "ShellExecuteA", reinterpret_cast<void*>(FailingShellExecute));
+    MakeShellExecuteFail();
     const std::string signedOffer =
         ReadFileBytes(Fixture("launcher5/skh-share/patcher_version.txt"));
     const std::string launcher = ReadFileBytes(Fixture("launcher5/skh-share/SKH2026_Patcher.exe"));

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -36,24 +37,6 @@ std::string ServedPath(const std::string& relativePath) {
     return path;
 }
 
-void ListInto(const std::string& root, const std::string& relative, std::vector<std::string>& out) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((root + relative + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = data.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ListInto(root, relative + name + "\\", out);
-        } else {
-            out.push_back(relative + name);
-        }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-}
-
 // The window the workers invalidate and post to: a message-only window of this thread.
 HWND TestMainWindow() {
     static HWND window =
@@ -80,10 +63,7 @@ std::string DeadServerUrl() {
 
 void ServeFile(const std::string& relativePath, const std::string& content) {
     std::string path = ServedPath(relativePath);
-    for (size_t i = 3; i < path.size(); ++i) {
-        if (path[i] == '\\')
-            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-    }
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     WriteFileBytes(path, content);
 }
 
@@ -148,11 +128,11 @@ std::string MakeGameDir(const std::string& name) {
     return folder + "\\";
 }
 
-std::string RecorderStubPath() {
+std::string StandInPath() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     *(strrchr(path, '\\') + 1) = '\0';
-    return std::string(path) + "recorder_stub.exe";
+    return std::string(path) + "stand_in.exe";
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -179,7 +159,11 @@ bool DirectoryExists(const std::string& path) {
 
 std::vector<std::string> ListFilesRecursive(const std::string& folder) {
     std::vector<std::string> out;
-    ListInto(folder.back() == '\\' ? folder : folder + "\\", "", out);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
+        if (!entry.is_directory())
+            out.push_back(std::filesystem::relative(entry.path(), folder).string());
+    }
     std::sort(out.begin(), out.end());
     return out;
 }

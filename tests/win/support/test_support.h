@@ -40,8 +40,8 @@ std::vector<std::string> RequestedBelow(const std::string& prefix);
 std::string TestRoot();
 // A new, empty folder below TestRoot(), never used before in this run; ends with a backslash.
 std::string MakeGameDir(const std::string& name);
-// The recording stand-in program (tests/win/stubs/recorder_stub.cpp).
-std::string RecorderStubPath();
+// The stand-in program (tests/win/stubs/stand_in.cpp), which records its start when copied.
+std::string StandInPath();
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& content);

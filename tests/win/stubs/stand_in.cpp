@@ -1,16 +1,26 @@
-// Looks at running launchers from outside, as the system would, for the end-to-end tests.
-// Runs its arguments as commands in order and prints one line per command:
+// The one stand-in program of the tests, in two roles chosen by its file name.
+//
+// Copied under another name it stands for every program the launcher starts (the game, the
+// settings tool, the runtime installer, a newer launcher): after half a second, so that a
+// caller that does not wait for it is seen not to, it adds how it was started to
+// "<its own path>.started", replaced whole through a rename so it is never seen half written:
+//   cwd=<working folder>  args=<command line after the program>  show=<SW_ value or -1>
+//
+// As stand_in.exe it looks at running launchers from outside, as the system would, for the
+// end-to-end tests. It runs its arguments as commands in order and prints one line for each:
 //   window     the launcher's window: rect=L,T,R,B iconic=0|1
 //   count      count=N, the visible launcher windows on this display
 //   box:MS     waits up to MS ms for a "SKH 2026" box, prints its text, presses OK
 //   nobox:MS   fails when a "SKH 2026" box shows up within MS ms
 //   restore    restores the window as the taskbar would
 //   sleep:MS   waits MS ms (the harness keeps the desktop alive with it)
-// Exit code 0 when every command succeeded, 1 otherwise.
+// and exits with 0 when every command succeeded.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <string>
 
 namespace {
 
@@ -35,7 +45,8 @@ HWND WaitFor(HWND (*find)(), int milliseconds) {
 BOOL CALLBACK CountLauncher(HWND window, LPARAM count) {
     char name[32] = {};
     GetClassNameA(window, name, sizeof(name));
-    *reinterpret_cast<int*>(count) += strcmp(name, "SKH2026Patcher") == 0 && IsWindowVisible(window);
+    *reinterpret_cast<int*>(count) +=
+        strcmp(name, "SKH2026Patcher") == 0 && IsWindowVisible(window);
     return TRUE;
 }
 
@@ -94,9 +105,50 @@ bool RunCommand(const char* command) {
     return false;
 }
 
+std::string Arguments() {
+    const char* line = GetCommandLineA();
+    if (*line == '"') {
+        line = strchr(line + 1, '"');
+        line = line == nullptr ? "" : line + 1;
+    } else {
+        line += strcspn(line, " \t");
+    }
+    return line + strspn(line, " \t");
+}
+
+int RecordStart(const std::string& module) {
+    Sleep(500);
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    GetStartupInfoA(&startup);
+    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+
+    const std::string record = module + ".started", temporary = record + ".tmp";
+    std::string text;
+    if (FILE* old = fopen(record.c_str(), "rb")) {
+        char buffer[4096];
+        text.append(buffer, fread(buffer, 1, sizeof(buffer), old));
+        fclose(old);
+    }
+    text += "cwd=" + std::string(folder) + " args=" + Arguments() +
+            " show=" + std::to_string(show) + "\n";
+    FILE* file = fopen(temporary.c_str(), "wb");
+    if (file == nullptr)
+        return 1;
+    fwrite(text.data(), 1, text.size(), file);
+    fclose(file);
+    return MoveFileExA(temporary.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    if (_stricmp(strrchr(module, '\\') + 1, "stand_in.exe") != 0)
+        return RecordStart(module);
     bool ok = true;
     for (int i = 1; i < argc; ++i) {
         ok = RunCommand(argv[i]) && ok;
