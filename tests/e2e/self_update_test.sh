@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# The launcher replacing itself under Wine, with the update script it writes:
-#   1. the share offers build 5 with the recording stand-in as that build: the old launcher
-#      ends at once, the script moves the new build over it and starts it, then goes away;
-#   2. the share offers build 5 but serves this same build 4: one hand-over, which does not
-#      take, and the play button becomes ready (the new process waits for the old one's guard);
-#   3. the script's wait loop, its process probe swapped for a flag file, because Wine's
-#      tasklist cannot find a process by name.
+# The launcher replacing itself under Wine with the script it writes: 1. a real newer build
+# (the stand-in) takes its place and starts; 2. an offer of build 5 that serves this build 4
+# hands over once, then patches; 3. the script's wait loop, its process probe swapped for a
+# flag file, because Wine's tasklist cannot find a process by name.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin self-update || exit 1
@@ -47,8 +44,6 @@ wait_until 60 test -s "$game/SKH2026_patch.state" || fail "no launcher reached t
 check "the launcher that started after it patched" v1 "$(cat "$game/SKH2026_patch.state")"
 check "at most two downloads of the launcher" yes \
     "$([ "$(requests /skh-share/SKH2026_Patcher.exe)" -le 2 ] && echo yes || echo no)"
-check "the log says why" 1 \
-    "$(grep -c 'launcher update to build 5 did not take: this is build 4' "$game/SKH2026_patch.log")"
 wait_until 30 script_done || fail "the script or the new file stayed"
 wait_until 10 bash -c "xdotool search --name 'Skarnevo Kelmoran Heritage 2026' >/dev/null" ||
     fail "no launcher window after the hand-over"

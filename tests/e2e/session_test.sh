@@ -15,14 +15,7 @@ ox=102
 oy=124
 click() { xdotool mousemove $((ox + $1)) $((oy + $2)) click 1; sleep 0.3; }
 # The window's origin on the screen, read back from the window itself.
-origin() {
-    local rect
-    rect=$(probe window)
-    rect=${rect#rect=}
-    ox=${rect%%,*}
-    rect=${rect#*,}
-    oy=${rect%%,*}
-}
+origin() { IFS=, read -r ox oy _ < <(probe window | sed 's/^rect=//'); }
 moved_from() {
     origin
     [ "$ox,$oy" != "$1" ]
@@ -52,7 +45,6 @@ fresh_game() {
     cp "$build/SKH2026_Patcher_test.exe" "$1/SKH2026_Patcher.exe"
     cp "$www/skh-full/data/"pack0[1-46-8].pak "$1/data/"
 }
-started() { grep -c . "$1.started" 2>/dev/null || echo 0; }
 
 mkdir -p "$www/skh-share" "$www/skh-full/data"
 printf '4\n' >"$www/skh-share/patcher_version.txt"

@@ -20,12 +20,10 @@ skh_start_server() {
     export SKH_TEST_SERVER_DIR=$state
 }
 
-# The run's prefix (trusting the test CA), a fresh state folder in $state with the server's
-# www/ in $www, a 1024x768 display, and a clean-up on every way out that ends what the test
-# started, by pid. Every display has the same size, because a prefix takes its screen size
-# from the display its desktop first started on. With "desktop", the test runs on the
-# desktop's own display instead: Wine's window moves and boxes need the desktop on the
-# screen they happen on. Usage: skh_begin NAME [desktop]
+# The run's prefix (trusting the test CA), a fresh $state with the server's files in $www, a
+# 1024x768 display (the size the prefix's desktop took), and a clean-up on every way out that
+# ends what the test started, by pid. With "desktop" the test uses the desktop's own display:
+# Wine moves windows and shows boxes only where the desktop is. Usage: skh_begin NAME [desktop]
 skh_begin() {
     mkdir -p "$build/harness"
     skh_use_prefix "$build/harness/wineprefix"
@@ -44,10 +42,9 @@ skh_begin() {
     skh_start_server "$state" "$build/harness/ca"
 }
 
-# The prefix's desktop is made on the display of the first program that needs it, and when
-# that display goes away the desktop takes the other programs' windows with it. So it lives
-# on a display of its own, kept for the whole run by a program that waits without a window:
-# scripts/test.sh ends that group at the end, and it ends itself after an hour.
+# The prefix's desktop lives on the display of the first program that needs it and takes every
+# window with it when that display goes. So it gets a display of its own, kept by a program
+# that waits without a window; scripts/test.sh ends that group, or it ends after an hour.
 skh_keep_desktop() {
     local keeper=$build/harness/desktop
     (

@@ -49,12 +49,8 @@ class Handler(BaseHTTPRequestHandler):
     def local_file(self):
         www = os.path.realpath(os.path.join(STATE, "www")).encode()
         rel = urllib.parse.unquote_to_bytes(self.path.split("?", 1)[0]).lstrip(b"/")
-        # Trees written through Wine store Windows-1252 names as UTF-8 on this side.
-        for candidate in (rel, rel.decode("cp1252", "replace").encode("utf-8")):
-            full = os.path.realpath(os.path.join(www, candidate))
-            if full.startswith(www + b"/") and os.path.isfile(full):
-                return full
-        return None
+        full = os.path.realpath(os.path.join(www, rel))
+        return full if full.startswith(www + b"/") and os.path.isfile(full) else None
 
     def send_body(self, code, body, length=True, close_after=None, pause=0.0):
         self.send_response(code)

@@ -49,9 +49,8 @@ void SetPatchRootForTests(const char* root) {
 
 void NoteStatus(const char* text, int percent) {
     std::lock_guard<std::mutex> guard(gStatusLock);
-    // As the status line keeps it: at most 299 characters.
     if (gStatusRecording)
-        gStatusLog.push_back({std::string(text).substr(0, 299), percent});
+        gStatusLog.push_back({text, percent});
 }
 
 std::vector<StatusRecord> TakeStatusLog() {

@@ -25,7 +25,6 @@ TEST(NewsThreadTest, EveryAnswerEndsWithOneMessageAndAtMostFiveEntries) {
         {"a news file", "# Berita\r\nEVENT | Double drop | All weekend\r\nINFO|Server up\r\n", "",
          false, 2, "EVENT"},
         {"no server", "EVENT|x|y\n", "", true, 0, nullptr},
-        {"an empty body", "EVENT|x|y\n", "empty", false, 0, nullptr},
         {"seven entries", seven, "", false, 5, "TAG0"},
     };
     for (const auto& row : rows) {

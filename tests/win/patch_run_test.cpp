@@ -10,6 +10,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <set>
 
@@ -54,16 +55,13 @@ struct ServedFile {
     std::string path, content, digest;
 };
 
-std::string Line(const ServedFile& file) {
-    return file.path + "|" + std::to_string(file.content.size()) + "|" + file.digest + "\n";
-}
-
 // Serves the files and a manifest listing them, after the given extra lines.
 void Publish(const std::vector<ServedFile>& files, const std::string& extraLines = "") {
     std::string manifest = extraLines;
     for (const ServedFile& file : files) {
         ServeFile("skh-full/" + file.path, file.content);
-        manifest += Line(file);
+        manifest +=
+            file.path + "|" + std::to_string(file.content.size()) + "|" + file.digest + "\n";
     }
     ServeFile("skh-full/manifest.txt", manifest);
 }
@@ -77,9 +75,7 @@ void Offer(const std::string& launcher) {
 }
 
 std::string Executable(size_t size) {
-    std::string bytes = "MZ";
-    bytes.resize(size, '\x90');
-    return bytes;
+    return "MZ" + std::string(size - 2, '\x90');
 }
 
 void SetRuntimeMark(DWORD type, const std::string& data, REGSAM view) {
@@ -131,12 +127,10 @@ std::set<std::string> Surroundings(const std::string& gameDir) {
         if ((TestRoot() + file).rfind(gameDir, 0) != 0)
             out.insert(file);
     }
-    for (const char* pattern : {"C:\\*", ".\\*"}) {
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA(pattern, &data);
-        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
-            out.insert(std::string(pattern) + data.cFileName);
-        FindClose(find);
+    std::error_code error;
+    for (const char* folder : {"C:\\", "."}) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+            out.insert(entry.path().string());
     }
     return out;
 }

@@ -13,7 +13,6 @@
 #include "base/control_ids.h"
 #include "base/launcher_state_win.h"
 #include "render/button_faces_win.h"
-#include "render/glyphs_win.h"
 #include "render/paint_win.h"
 #include "render/primitives_win.h"
 #include "support/test_support.h"
@@ -83,16 +82,7 @@ void ExpectContextRestored(HDC dc, Draw draw) {
     EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
 }
 
-TEST(PrimitivesTest, GradientRowsPanelEdgesTheShadowFrameAndGlyphs) {
-    // Four rows, red 0 -> 255 and green 255 -> 0: k * 255 / 4 truncates to 0, 63, 127, 191;
-    // the last row stops one step short of the bottom colour. An empty one draws nothing.
-    Canvas gradient(40, 20);
-    FillVerticalGradient(gradient.dc, 10, 10, 30, 14, RGB(0, 255, 10), RGB(255, 0, 10));
-    FillVerticalGradient(gradient.dc, 2, 2, 20, 2, RGB(200, 0, 0), RGB(0, 0, 200));
-    ExpectPixels(gradient,
-                 "10,10=0,255,10 29,11=63,192,10 20,12=127,128,10 10,13=191,64,10 "
-                 "9,12=c 30,12=c 20,9=c 20,14=c 10,2=c");
-
+TEST(PrimitivesTest, PanelRowsAndEdgesAndTheShadowFrame) {
     // A 100-row panel from (200, 100, 0) to (100, 0, 200): row k is (200 - k, 100 - k, 2k).
     // Its one-pixel edge, and corners of radius 20 outside its rounded region.
     Canvas panel(240, 140);
@@ -112,12 +102,6 @@ TEST(PrimitivesTest, GradientRowsPanelEdgesTheShadowFrameAndGlyphs) {
     ExpectPixels(glow,
                  "26,70=c 27,70=18,18,21 28,70=14,14,17 29,70=10,10,13 30,70=c "
                  "100,122=10,10,13 100,124=18,18,21 100,125=c");
-
-    // The Discord glyph's eyes keep the dark panel colour whatever colour the face asks for.
-    Canvas glyph(60, 60);
-    ExpectContextRestored(glyph.dc, [&] { GlyphDiscord(glyph.dc, 30, 30, 10, RGB(77, 166, 255)); });
-    ExpectPixels(glyph, "26,31=20,26,44 34,31=20,26,44 30,21=c");
-    EXPECT_GT(glyph.Count(RGB(77, 166, 255)), 10);
 }
 
 BOOL DrawFace(Canvas& canvas, UINT id, bool pressed, HWND button = nullptr) {

@@ -1,5 +1,5 @@
-// Shared fixtures of the Windows tests: the local patch server, game folders, file helpers,
-// and the two workers run as the launcher runs them.
+// Shared fixtures of the Windows tests: the local patch server, game folders, files, and the
+// two workers run as the launcher runs them.
 #pragma once
 
 #include <windows.h>
@@ -12,8 +12,7 @@
 // A Unix path as this process sees it: Wine's Z: drive maps the host's root.
 std::string FromUnix(const std::string& unixPath);
 
-// The harness's local HTTPS server, as https://localhost:PORT, and an address where nothing
-// listens.
+// The harness's local HTTPS server as https://localhost:PORT; an address nobody listens on.
 std::string ServerUrl();
 std::string DeadServerUrl();
 
@@ -27,7 +26,7 @@ void ClearFaults();
 
 struct RequestRecord {
     std::string path;  // as sent
-    std::string line;  // method, path and "Name: value" headers, tab-separated
+    std::string line;  // method, path, then "Name: value" headers, tab-separated
 };
 std::vector<RequestRecord> ReadRequests();
 void ClearRequests();
@@ -35,10 +34,9 @@ int CountRequests(const std::string& requestPath);
 // The paths requested below prefix ("/skh-full/"), in order.
 std::vector<std::string> RequestedBelow(const std::string& prefix);
 
-// This executable's own folder on the prefix's C: drive, so that test executables running
-// side by side never look at each other's files; the harness empties it before each run.
+// This executable's own folder on C:, emptied by the harness before each run, so that test
+// executables running side by side never meet; below it, a new folder ending in a backslash.
 std::string TestRoot();
-// A new, empty folder below TestRoot(), never used before in this run; ends with a backslash.
 std::string MakeGameDir(const std::string& name);
 // The stand-in program (tests/win/stubs/stand_in.cpp), which records its start when copied.
 std::string StandInPath();
