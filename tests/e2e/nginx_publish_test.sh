@@ -33,11 +33,11 @@ check "the staging folder is not served" 403 "$(status_of .skh-full.new/x.txt)"
 
 # patch DRIVER FOLDER: one patch run of the launcher's code into a game folder; prints its end.
 patch() {
-    wine "$build/bench/$1.exe" patch-run "$url" "C:\\skh-e2e\\$2\\" 2>/dev/null |
+    wine "$build/bench/$1.exe" patch-run "$url" "C:\\skh-tests\\e2e\\$2\\" 2>/dev/null |
         tr -d '\r' | sed -n 's/^seconds=[^ ]* status=//p'
 }
 for driver in bench_driver bench_driver_signed; do
-    game=$WINEPREFIX/drive_c/skh-e2e/nginx-$driver
+    game=$WINEPREFIX/drive_c/skh-tests/e2e/nginx-$driver
     rm -rf "$game"
     mkdir -p "$game"
     check "$driver: an empty folder is patched" "Update selesai (5 file). Siap dimainkan!" \

@@ -6,7 +6,7 @@
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin self-update || exit 1
-game=$WINEPREFIX/drive_c/skh-e2e/self-update
+game=$WINEPREFIX/drive_c/skh-tests/e2e/self-update
 stub=$build/tests/win/stand_in.exe
 script_done() { [ ! -e "$game/_skh_update.bat" ] && [ ! -e "$game/SKH2026_Patcher.new.exe" ]; }
 same() { cmp -s "$1" "$2" && pass "$3" || fail "$3"; }
@@ -30,7 +30,7 @@ end_launcher
 check "the old launcher ends with exit code 0" 0 "$ended"
 check "it never reached the version check" 0 "$(requests /skh-full/version.txt)"
 wait_until 30 test -s "$game/SKH2026_Patcher.exe.started" || fail "the new build never started"
-check "the new build runs from the game folder" 'cwd=C:\skh-e2e\self-update args= show=1' \
+check "the new build runs from the game folder" 'cwd=C:\skh-tests\e2e\self-update args= show=1' \
     "$(cat "$game/SKH2026_Patcher.exe.started")"
 wait_until 30 script_done || fail "the script or the new file stayed"
 same "$stub" "$game/SKH2026_Patcher.exe" "the new build took the launcher's place"

@@ -8,7 +8,7 @@ source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin session desktop && skh_record_browser || exit 1
 shots=$build/screenshots
 mkdir -p "$shots"
-game=$WINEPREFIX/drive_c/skh-e2e/session
+game=$WINEPREFIX/drive_c/skh-tests/e2e/session
 probe() { wine "$build/tests/win/stand_in.exe" "$@" 2>/dev/null | tr -d '\r'; }
 # The window is centred: (1024 - 820) / 2 = 102, (768 - 520) / 2 = 124.
 ox=102
@@ -79,7 +79,7 @@ click 622 443
 check "play while patching shows no box" "nobox ok" "$(probe nobox:1000)"
 click 761 27
 wait_until 10 test -s "$game/setrovia.exe.started" || fail "the settings tool did not start"
-check "the settings tool starts in the game folder" 'cwd=C:\skh-e2e\session args= show=1' \
+check "the settings tool starts in the game folder" 'cwd=C:\skh-tests\e2e\session args= show=1' \
     "$(head -1 "$game/setrovia.exe.started")"
 rm -f "$browser_log"
 count=0
@@ -152,12 +152,12 @@ click 622 443
 end_launcher
 check "play starts the game and the launcher ends" 0 "$ended"
 wait_until 10 test -s "$game/SKH2026.exe.started" || fail "the game did not start"
-check "the game starts in the game folder" 'cwd=C:\skh-e2e\session args= show=1' \
+check "the game starts in the game folder" 'cwd=C:\skh-tests\e2e\session args= show=1' \
     "$(cat "$game/SKH2026.exe.started")"
 check "the run recorded the version" 7 "$(cat "$game/SKH2026_patch.state")"
 
 # ---- 3. One launcher per game folder ---------------------------------------------------
-other=$WINEPREFIX/drive_c/skh-e2e/session-other
+other=$WINEPREFIX/drive_c/skh-tests/e2e/session-other
 for folder in "$game" "$other"; do
     fresh_game "$folder"
 done
