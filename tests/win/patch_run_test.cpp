@@ -450,12 +450,17 @@ TEST(PatchRunTest, VersionLinesAreComparedByteForByteUpToTheirFirstLineEnd) {
 }
 
 // Wine's GetProcessHandleCount answers 0. A new handle takes the lowest free slot of the
-// process's table, so a leaked handle shows as a new one landing higher.
+// process's table, so the last of 256 new handles lands one slot higher for every handle a
+// run left open. (The lowest free slot alone would not show it: the worker thread's own
+// handle takes that slot during a run and frees it after.)
 TEST(PatchRunTest, RunsWithDownloadsAndDigestChecksReturnEveryHandle) {
     auto freeSlot = [] {
-        HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        CloseHandle(probe);
-        return probe;
+        HANDLE probes[256];
+        for (HANDLE& probe : probes)
+            probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        for (HANDLE probe : probes)
+            CloseHandle(probe);
+        return probes[255];
     };
     std::vector<ServedFile> files;
     for (int i = 0; i < 20; ++i)
