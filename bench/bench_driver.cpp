@@ -15,18 +15,17 @@
 
 #include <string>
 
-#include "base/launcher_state_win.h"
 #include "base/http_win.h"
+#include "base/launcher_state_win.h"
+#include "base/server_urls.h"
 #include "base/status_win.h"
-#include "test_seams.h"
 #include "base/text_lines.h"
 #include "patch/manifest.h"
-#include "base/server_urls.h"
-#include "test_seams.h"
 #include "patch/manifest_win.h"
 #include "patch/patch_run_win.h"
 #include "patch/runtime_win.h"
 #include "patch/self_update_win.h"
+#include "test_seams.h"
 
 namespace {
 

@@ -98,10 +98,13 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), "2");
     EXPECT_NE(Log().find("/skh-full/data/b.dat: SHA-1 "), std::string::npos);
 
-    // The honest file completes the release; the runtime installer it carries runs.
+    // The honest file completes the release, the hashing thread of its download returning
+    // every handle; the runtime installer it carries runs.
     ServeTree("seq2");
     ResetLauncherForRun(dir);
+    const HANDLE handlesBefore = LastOfNewHandles();
     result = RunPatchThread();
+    EXPECT_EQ(LastOfNewHandles(), handlesBefore);
     EXPECT_EQ(result.finalStatus, "Update selesai (1 file). Siap dimainkan!");
     EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.state"), "v2");
     EXPECT_FALSE(ReadFileBytes(dir + "_Runtime\\vc_redist.x86.exe.started").empty());

@@ -218,6 +218,15 @@ PatchRunResult RunPatchThread() {
     return result;
 }
 
+HANDLE LastOfNewHandles() {
+    HANDLE probes[256];
+    for (HANDLE& probe : probes)
+        probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    for (HANDLE probe : probes)
+        CloseHandle(probe);
+    return probes[255];
+}
+
 int RunNewsThread() {
     HANDLE thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, NewsThreadProc, nullptr, 0, nullptr));

@@ -64,5 +64,11 @@ struct PatchRunResult {
 // messages; returns after the worker has ended and the queue is drained.
 PatchRunResult RunPatchThread();
 
+// Wine's GetProcessHandleCount answers 0. A new handle takes the lowest free slot of the
+// process's table, so the last of 256 new handles lands one slot higher for every handle left
+// open since the last call. (The lowest free slot alone would not show it: a worker thread's
+// own handle takes that slot during a run and frees it after.)
+HANDLE LastOfNewHandles();
+
 // Runs NewsThreadProc on a thread of its own and returns the WM_NEWS_READY posts it made.
 int RunNewsThread();
