@@ -165,8 +165,8 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
     Request request;
     if (!OpenRequest(url, &request))
         return false;
-    Sha1Stream sha1;
-    if (expectedDigest != nullptr && !Sha1StreamBegin(&sha1, kDownloadChunk)) {
+    Sha1 sha1;
+    if (expectedDigest != nullptr && !Sha1Begin(&sha1)) {
         LogProblem("GET %s: no SHA-1 service (error %lu)", url, GetLastError());
         return false;
     }
@@ -179,10 +179,9 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
     }
 
     const int64_t expectedMb = expectedSize >> 20;
-    char ownChunk[kDownloadChunk];
+    char chunk[kDownloadChunk];
     int64_t total = 0;
     for (;;) {
-        char* chunk = expectedDigest != nullptr ? Sha1StreamBuffer(&sha1) : ownChunk;
         DWORD got = 0;
         if (!InternetReadFile(request.request.handle, chunk, kDownloadChunk, &got)) {
             LogReadFailure(url, total);
@@ -203,8 +202,8 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
             return false;
         }
         total += got;
-        if (expectedDigest != nullptr)
-            Sha1StreamAdd(&sha1, got);
+        if (expectedDigest != nullptr && !Sha1Add(&sha1, chunk, got))
+            return false;
         if (expectedSize > kProgressThreshold) {
             char line[kProgressLineSize];
             snprintf(line, sizeof(line), kStatusMegabytesFormat,
@@ -217,7 +216,7 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
         return false;
     char digest[kDigestLength + 1] = "?";
     if (expectedDigest != nullptr &&
-        (!Sha1StreamFinish(&sha1, digest) || strcmp(digest, expectedDigest) != 0)) {
+        (!Sha1Finish(&sha1, digest) || strcmp(digest, expectedDigest) != 0)) {
         // Bytes the operator did not sign never stay in the game folder.
         DeleteFileA(localPath);
         LogProblem("GET %s: SHA-1 %s, the signed manifest lists %s", url, digest, expectedDigest);

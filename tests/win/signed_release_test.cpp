@@ -98,8 +98,8 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), "2");
     EXPECT_NE(Log().find("/skh-full/data/b.dat: SHA-1 "), std::string::npos);
 
-    // The honest file completes the release, the hashing thread of its download returning
-    // every handle; the runtime installer it carries runs.
+    // The honest file completes the release and returns every handle it took; the runtime
+    // installer it carries runs.
     ServeTree("seq2");
     ResetLauncherForRun(dir);
     const HANDLE handlesBefore = LastOfNewHandles();
