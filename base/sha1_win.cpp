@@ -1,5 +1,11 @@
-// SHA-1 through CryptoAPI, fed in pieces: a file as it is read, a download as it arrives.
+// Hashing through CryptoAPI, fed in pieces: a file as it is read, a download as it arrives.
 #include "base/sha1_win.h"
+
+namespace {
+
+constexpr DWORD kFileChunk = 64 << 10;
+
+}  // namespace
 
 bool Sha1Begin(Sha1* sha1) {
     return CryptAcquireContextA(&sha1->context.provider, nullptr, nullptr, PROV_RSA_FULL,
@@ -23,4 +29,23 @@ bool Sha1Finish(Sha1* sha1, char* out) {
     }
     out[kDigestLength] = '\0';
     return true;
+}
+
+bool AddFileToHash(HCRYPTHASH hash, const char* path) {
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsOpen())
+        return false;
+    BYTE chunk[kFileChunk];
+    DWORD got = 0;
+    while (ReadFile(file.handle, chunk, kFileChunk, &got, nullptr) && got > 0) {
+        if (!CryptHashData(hash, chunk, got, 0))
+            return false;
+    }
+    return true;
+}
+
+bool HashFileSha1(const char* path, char* out) {
+    Sha1 sha1;
+    return Sha1Begin(&sha1) && AddFileToHash(sha1.hash.hash, path) && Sha1Finish(&sha1, out);
 }

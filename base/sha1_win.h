@@ -1,4 +1,4 @@
-// SHA-1 through CryptoAPI, fed in pieces: a file as it is read, a download as it arrives.
+// Hashing through CryptoAPI, fed in pieces: a file as it is read, a download as it arrives.
 #pragma once
 
 #include "base/digest.h"
@@ -14,3 +14,12 @@ bool Sha1Begin(Sha1* sha1);
 bool Sha1Add(Sha1* sha1, const void* data, DWORD size);
 // Writes the digest as kDigestLength lowercase digits and a zero into out.
 bool Sha1Finish(Sha1* sha1, char* out);
+
+// Feeds every byte of the file at path to a CryptoAPI hash of any kind. A failed read ends the
+// data as the end of the file does, so the digest comes out wrong rather than missing. False
+// when the file cannot be opened or the hash refuses the data.
+bool AddFileToHash(HCRYPTHASH hash, const char* path);
+
+// Writes the file's SHA-1 as kDigestLength lowercase digits and a zero into out; false when
+// the file cannot be opened or the digest service fails.
+bool HashFileSha1(const char* path, char* out);

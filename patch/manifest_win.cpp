@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr DWORD kHashChunk = 64 << 10;
 // A status line naming a path of up to 259 characters, with room for the words around it.
 constexpr int kMessageSize = 400;
 // The longest encoded path (kEncodedPathLimit) after a patch root of a few hundred
@@ -61,24 +60,6 @@ bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* 
 }
 
 }  // namespace
-
-bool HashFileSha1(const char* localPath, char* out) {
-    FileHandle file(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    Sha1 sha1;
-    if (!file.IsOpen() || !Sha1Begin(&sha1))
-        return false;
-    BYTE chunk[kHashChunk];
-    for (;;) {
-        DWORD got = 0;
-        // A failed read ends the data like the end of the file does.
-        if (!ReadFile(file.handle, chunk, kHashChunk, &got, nullptr) || got == 0)
-            break;
-        if (!Sha1Add(&sha1, chunk, got))
-            return false;
-    }
-    return Sha1Finish(&sha1, out);
-}
 
 ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged, bool signedRelease) {
     // The provider is loaded with the first open context and unloaded with the last, which

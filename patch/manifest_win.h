@@ -14,7 +14,3 @@ struct ManifestCounts {
 // wrong. Consumes manifestText (it is cut into lines in place). In a signed release every
 // entry must carry a digest, and a download is kept only when it matches it.
 ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged, bool signedRelease);
-
-// Writes the file's SHA-1 as 40 lowercase digits into out (41 bytes); false when the file
-// cannot be read or the digest service fails.
-bool HashFileSha1(const char* localPath, char* out);

@@ -6,11 +6,10 @@
 
 #include "base/handle_guards_win.h"
 #include "base/run_log_win.h"
+#include "base/sha1_win.h"
 #include "patch/release_key.h"
 
 namespace {
-
-constexpr DWORD kFileChunk = 64 << 10;
 
 struct PublicKeyInfo {
     CERT_PUBLIC_KEY_INFO* info = nullptr;
@@ -30,23 +29,6 @@ struct CryptKey {
     CryptKey(const CryptKey&) = delete;
     CryptKey& operator=(const CryptKey&) = delete;
 };
-
-bool HashFile(HCRYPTHASH hash, const char* path) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsOpen())
-        return false;
-    BYTE chunk[kFileChunk];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.handle, chunk, kFileChunk, &got, nullptr))
-            return false;
-        if (got == 0)
-            return true;
-        if (!CryptHashData(hash, chunk, got, 0))
-            return false;
-    }
-}
 
 }  // namespace
 
@@ -71,7 +53,7 @@ bool VerifyReleaseSignature(const unsigned char (&signature)[kSignatureBytes], c
         !CryptCreateHash(context.provider, CALG_SHA_256, 0, 0, &hash.hash) ||
         !CryptHashData(hash.hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size),
                        0) ||
-        (filePath != nullptr && !HashFile(hash.hash, filePath))) {
+        (filePath != nullptr && !AddFileToHash(hash.hash, filePath))) {
         LogProblem("signature check could not run (error %lu)", GetLastError());
         return false;
     }
