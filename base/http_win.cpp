@@ -118,6 +118,44 @@ void LogReadFailure(const char* url, int64_t received) {
                static_cast<long long>(received), GetLastError());
 }
 
+// Writes the body into file chunk by chunk, adding each chunk to sha1 when there is one. False
+// on a read or write failure, or on more bytes than the manifest lists.
+bool ReceiveBody(const char* url, HINTERNET request, HANDLE file, const char* localPath,
+                 int64_t expectedSize, Sha1* sha1, int64_t* total) {
+    const int64_t expectedMb = expectedSize >> 20;
+    char chunk[kDownloadChunk];
+    for (;;) {
+        DWORD got = 0;
+        if (!InternetReadFile(request, chunk, kDownloadChunk, &got)) {
+            LogReadFailure(url, *total);
+            return false;
+        }
+        if (got == 0)
+            return true;
+        // A server that sends more than the manifest promised is cut off before it can
+        // fill the player's disk.
+        if (expectedSize >= 0 && *total + got > expectedSize) {
+            LogProblem("GET %s: body longer than the %lld bytes listed", url,
+                       static_cast<long long>(expectedSize));
+            return false;
+        }
+        DWORD written = 0;
+        if (!WriteFile(file, chunk, got, &written, nullptr) || written != got) {
+            LogProblem("GET %s: cannot write %s (error %lu)", url, localPath, GetLastError());
+            return false;
+        }
+        *total += got;
+        if (sha1 != nullptr && !Sha1Add(sha1, chunk, got))
+            return false;
+        if (expectedSize > kProgressThreshold) {
+            char line[kProgressLineSize];
+            snprintf(line, sizeof(line), kStatusMegabytesFormat,
+                     static_cast<long long>(*total >> 20), static_cast<long long>(expectedMb));
+            SetStatus(line, -1);
+        }
+    }
+}
+
 }  // namespace
 
 FetchedText HttpFetchText(const char* url) {
@@ -177,51 +215,25 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
         LogProblem("GET %s: cannot create %s (error %lu)", url, localPath, GetLastError());
         return false;
     }
-
-    const int64_t expectedMb = expectedSize >> 20;
-    char chunk[kDownloadChunk];
     int64_t total = 0;
-    for (;;) {
-        DWORD got = 0;
-        if (!InternetReadFile(request.request.handle, chunk, kDownloadChunk, &got)) {
-            LogReadFailure(url, total);
-            return false;
-        }
-        if (got == 0)
-            break;
-        // A server that sends more than the manifest promised is cut off before it can
-        // fill the player's disk.
-        if (expectedSize >= 0 && total + got > expectedSize) {
-            LogProblem("GET %s: body longer than the %lld bytes listed", url,
-                       static_cast<long long>(expectedSize));
-            return false;
-        }
-        DWORD written = 0;
-        if (!WriteFile(file.handle, chunk, got, &written, nullptr) || written != got) {
-            LogProblem("GET %s: cannot write %s (error %lu)", url, localPath, GetLastError());
-            return false;
-        }
-        total += got;
-        if (expectedDigest != nullptr && !Sha1Add(&sha1, chunk, got))
-            return false;
-        if (expectedSize > kProgressThreshold) {
-            char line[kProgressLineSize];
-            snprintf(line, sizeof(line), kStatusMegabytesFormat,
-                     static_cast<long long>(total >> 20), static_cast<long long>(expectedMb));
-            SetStatus(line, -1);
-        }
-    }
+    bool whole = ReceiveBody(url, request.request.handle, file.handle, localPath, expectedSize,
+                             expectedDigest != nullptr ? &sha1 : nullptr, &total);
     file.Close();
-    if (!ReceivedWhole(url, request, total))
-        return false;
-    char digest[kDigestLength + 1] = "?";
-    if (expectedDigest != nullptr &&
-        (!Sha1Finish(&sha1, digest) || strcmp(digest, expectedDigest) != 0)) {
-        // Bytes the operator did not sign never stay in the game folder.
-        DeleteFileA(localPath);
-        LogProblem("GET %s: SHA-1 %s, the signed manifest lists %s", url, digest, expectedDigest);
-        return false;
+    whole = whole && ReceivedWhole(url, request, total);
+    if (expectedDigest != nullptr) {
+        char digest[kDigestLength + 1] = "?";
+        if (whole && (!Sha1Finish(&sha1, digest) || strcmp(digest, expectedDigest) != 0)) {
+            LogProblem("GET %s: SHA-1 %s, the signed manifest lists %s", url, digest,
+                       expectedDigest);
+            whole = false;
+        }
+        // Bytes the operator did not sign never stay in the game folder, whether they differ
+        // or were cut short.
+        if (!whole)
+            DeleteFileA(localPath);
     }
+    if (!whole)
+        return false;
     if (expectedSize < 0)
         return true;
     PathFacts facts = QueryPathFacts(localPath);

@@ -28,6 +28,6 @@ FetchedText HttpFetchText(const char* url);
 
 // Streams a 200 response into localPath. A negative expectedSize means the size is unknown.
 // With an expectedDigest (40 lowercase digits) the body is hashed as it arrives, and a file
-// whose SHA-1 differs is deleted and counts as a failure.
+// that fails, its SHA-1 differing or its body cut short, is deleted.
 bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize,
                       const char* expectedDigest = nullptr);

@@ -89,12 +89,14 @@ TEST_F(SignedReleaseTest, AReleaseTheKeyDoesNotVouchForIsNoManifestAtAll) {
 }
 
 TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDigest) {
-    // A file changed behind a correct manifest fails, and its copy does not stay.
+    // A file changed behind a correct manifest fails, and so does one cut short; neither copy
+    // stays.
     TamperServed("data/b.dat", 4);
+    SetFault("/skh-full/a.txt", "cut 1");
     PatchRunResult result = RunPatchThread();
-    EXPECT_EQ(result.finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
+    EXPECT_EQ(result.finalStatus, "Selesai, tapi 2 file gagal. Klik MAIN/ulang.");
     EXPECT_FALSE(FileExists(dir + "data\\b.dat"));
-    EXPECT_EQ(ReadFileBytes(dir + "a.txt"), "abc");
+    EXPECT_FALSE(FileExists(dir + "a.txt"));
     EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), "2");
     EXPECT_NE(Log().find("/skh-full/data/b.dat: SHA-1 "), std::string::npos);
 
@@ -105,7 +107,7 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     const HANDLE handlesBefore = LastOfNewHandles();
     result = RunPatchThread();
     EXPECT_EQ(LastOfNewHandles(), handlesBefore);
-    EXPECT_EQ(result.finalStatus, "Update selesai (1 file). Siap dimainkan!");
+    EXPECT_EQ(result.finalStatus, "Update selesai (2 file). Siap dimainkan!");
     EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.state"), "v2");
     EXPECT_FALSE(ReadFileBytes(dir + "_Runtime\\vc_redist.x86.exe.started").empty());
 
