@@ -16,6 +16,7 @@
 
 #include "base/own_files.h"
 #include "base/server_files.h"
+#include "patch/self_update.h"
 #include "patch/signed_release.h"
 #include "tools/file_jobs.h"
 #include "tools/publish.h"
@@ -203,9 +204,9 @@ int ShipLauncher(const LauncherOptions& options, std::ostream& report, std::ostr
         return kExitUsage;
     }
     // The launcher checks the same before it replaces itself with a download.
-    if (exe.size() < 64 || exe.compare(0, 2, "MZ") != 0) {
-        errors << options.exePath << " is not a Windows executable (no \"MZ\" start, or under 64 "
-               << "bytes)\n";
+    if (exe.size() < static_cast<size_t>(kMinLauncherSize) || exe.compare(0, 2, "MZ") != 0) {
+        errors << options.exePath << " is not a Windows executable (no \"MZ\" start, or under "
+               << kMinLauncherSize << " bytes)\n";
         return kExitProblems;
     }
     std::string offer = std::to_string(build) + "\n";
