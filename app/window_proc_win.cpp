@@ -9,14 +9,13 @@
 #include "base/launcher_state_win.h"
 #include "base/own_files.h"
 #include "base/player_texts.h"
+#include "base/shell_start_win.h"
 #include "build_config.h"
 #include "render/button_faces_win.h"
 #include "render/paint_win.h"
 
 namespace {
 
-// ShellExecuteA reports a failure as a value of 32 or less.
-constexpr INT_PTR kShellExecuteFailureLimit = 32;
 constexpr INT_PTR kProgramMissing = -1;
 constexpr int kWarningSize = 200;
 

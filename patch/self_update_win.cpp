@@ -16,6 +16,7 @@
 #include "base/run_log_win.h"
 #include "base/server_files.h"
 #include "base/server_urls.h"
+#include "base/shell_start_win.h"
 #include "base/status_win.h"
 #include "build_config.h"
 #include "patch/release_check_win.h"
@@ -26,7 +27,6 @@ namespace {
 
 // Room for a build number in decimal, sign and terminator included.
 constexpr int kBuildTextSize = 16;
-constexpr INT_PTR kShellExecuteFailureLimit = 32;
 
 // What the share offers: a build number, and in a signed release the signature that binds
 // it to the launcher's bytes.
