@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake make g++ clang libclang-rt-14-dev googletest python3 libssl-dev
     g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
+    g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick openssl nginx curl strace
 )
 
