@@ -1,5 +1,5 @@
-// A short plain-text log of what went wrong in this run, beside the state file, so that a
-// player can send support more than the last status line.
+// A short plain-text log of what went wrong in this run, and the status line it ended with,
+// beside the state file, so that a player can send support more than a screenshot.
 #pragma once
 
 // Rewrites the log of the game folder, empty. False when it cannot be created: then the game
@@ -11,3 +11,5 @@ bool OpenRunLog();
 void LogProblem(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 constexpr long kRunLogLimit = 64 << 10;
+// The last line of a finished run: this prefix, then the status line the player was shown.
+constexpr char kRunLogFinalStatus[] = "final status: ";

@@ -25,28 +25,29 @@ else
 fi
 
 bash "$root/scripts/setup.sh"
+skh_pick_arch
+win=$build/$SKH_WIN_TREE
 # Incremental builds: cheap when nothing changed, and never a driver older than its sources.
-cmake -S "$root" -B "$build/win" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
-cmake --build "$build/win" -j "$(nproc)" --target bench_driver bench_driver_signed install_ca \
-    >/dev/null
-cmake -S "$root/tools" -B "$build/bench-tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/bench-tools" -j "$(nproc)" >/dev/null
-tool=$build/bench-tools/skh_publish
+cmake -S "$root" -B "$win" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$SKH_WINE_ARCH.cmake" \
+    -DSKH_HOST_TOOLS_DIR="$build/host-tools" >/dev/null
+cmake --build "$win" -j "$(nproc)" --target bench_driver bench_driver_signed install_ca \
+    host_tools >/dev/null
+tool=$build/host-tools/skh_publish
 
 work=$build/bench/data
 results=$build/bench/results.txt
 rm -rf "$work"
 mkdir -p "$work"
 : >"$results"
-harness=$build/win/harness
-skh_use_prefix "$harness/wineprefix"
-skh_prepare_prefix "$build/win" "$harness/ca" "$harness/prefix.lock"
+harness=$win/harness
+skh_use_prefix "$harness/wineprefix" "$win"
+skh_prepare_prefix "$win" "$harness/ca" "$harness/prefix.lock"
 # The launcher always runs on a display; without one Wine makes every status line's
 # invalidation several times dearer (1.3 s against 0.5 s for benchmark 2).
 skh_start_xvfb "$work" 1024x768x24
-driver=$build/win/bench/bench_driver.exe
-signed_driver=$build/win/bench/bench_driver_signed.exe
+driver=$win/bench/bench_driver.exe
+signed_driver=$win/bench/bench_driver_signed.exe
 cleanup() {
     wineserver -k 2>/dev/null || true
     skh_stop_started
@@ -107,6 +108,7 @@ peak_kib() {
 sha1_tree() { (cd "$1" && find . -type f -print0 | xargs -0 sha1sum); }
 
 say "machine: $(nproc) cores, $(free -g | awk '/Mem:/{print $2}') GiB, $(uname -r), mode $mode"
+say "launcher code: the $SKH_WINE_ARCH build ($SKH_WINE_ARCH_WHY)"
 
 # 1. Full verification after a version change: the launcher's hashing against sha1sum.
 tree=$work/hash/game
@@ -178,7 +180,7 @@ download_seconds() {
 }
 # The same files signed with the test release key: the launcher built with that key hashes
 # every download as it arrives and keeps it only when it matches the signed digest.
-"$tool" publish --version v1 --key "$build/win/test-keys/release/release_private.pem" \
+"$tool" publish --version v1 --key "$win/test-keys/release/release_private.pem" \
     "$www/skh-full/files" "$work/signed" >/dev/null
 # Its files are those of the unsigned tree: hard links keep the scratch space at one copy.
 cp -al "$www/skh-full/files" "$work/share-signed"

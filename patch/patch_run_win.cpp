@@ -78,6 +78,7 @@ FetchedText FetchFullTreeFile(const char* name) {
 // The flag goes out before the message, so the repaint it causes shows the ready face.
 unsigned FinishRun(const char* message) {
     SetStatus(message, kFinishedPercent);
+    LogProblem("%s%s", kRunLogFinalStatus, message);
     gState.patchFinished.store(1, std::memory_order_release);
     PostMessageA(gState.mainWindow, WM_PATCH_FINISHED, 0, 0);
     return 0;

@@ -24,6 +24,9 @@ else
     exit 1
 fi
 
+skh_pick_arch
+say "the launcher runs as its $SKH_WINE_ARCH build, since $SKH_WINE_ARCH_WHY"
+# The one folder where every script builds the operator's tool.
 cmake -S "$root/tools" -B "$build/host-tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/host-tools" -j "$(nproc)" >/dev/null
 tool=$build/host-tools/skh_publish
@@ -32,19 +35,19 @@ key=$build/demo-key
 [ -f "$key/release_private.pem" ] || "$tool" keygen "$key" >/dev/null
 
 say "building the launcher for https://localhost:$port, with the demo's release key"
-win=$build/demo-win
+win=$build/demo-$SKH_WIN_TREE
 cmake -S "$root" -B "$win" -DCMAKE_BUILD_TYPE=Release -DSKH_BUILD_TESTS=OFF \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$SKH_WINE_ARCH.cmake" \
     -DSKH_PATCH_ROOT="https://localhost:$port" -DSKH_RELEASE_KEY="$key/release_public.der" \
     >/dev/null
 cmake --build "$win" -j "$(nproc)" --target SKH2026_Patcher install_ca >/dev/null
 
 rm -rf "$demo"
 mkdir -p "$demo" "$shots"
-skh_use_prefix "$demo/prefix"
+skh_use_prefix "$demo/prefix" "$win"
 launcher_pid=
 cleanup() {
-    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
+    [ -z "$launcher_pid" ] || kill "$launcher_pid" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     skh_stop_started
@@ -145,12 +148,12 @@ shoot 3-finished
 fetched=$(grep -c -E '"GET /skh-full/[^ ]+ HTTP/1.1" 200' "$demo/nginx/access.log" || true)
 fetched=$((fetched - 2)) # version.txt and manifest.txt
 state=$(cat "$game/SKH2026_patch.state" 2>/dev/null || echo "(none)")
+# The launcher writes the status line its run ended with into its run log.
+result=$( (tr -d '\r' <"$game/SKH2026_patch.log" | sed -n 's/^final status: //p') 2>/dev/null || true)
 if [ "$state" = "2026.12.1" ] && diff -rq "$client" "$game" -x SKH2026_Patcher.exe \
     -x 'SKH2026_patch.*' >/dev/null; then
-    result="Update selesai ($fetched file). Siap dimainkan!"
     verdict="the game folder is an exact copy of the published client"
 else
-    result="(the run did not complete: see $demo/nginx/access.log)"
     verdict="the game folder differs from the published client"
 fi
 
@@ -163,7 +166,7 @@ launcher_pid=
 echo
 echo "Summary"
 echo "  files fetched:      $fetched of $files in the manifest"
-echo "  final status line:  $result"
+echo "  final status line:  ${result:-(none: the run did not end)}"
 echo "  state file:         $state"
 echo "  signed release:     $(cat "$game/SKH2026_patch.sequence" 2>/dev/null | sed 's/^/sequence /;s/$/ accepted/' || echo none)"
 echo "  check:              $verdict"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The shipped executable: a 32-bit GUI program that needs nothing but Windows itself, and the
-# resources Windows and Explorer read from it (picture, icon, manifest, version).
+# resources Windows and Explorer read from it (picture, icon, manifest, version). Always the
+# i686 build, also when the Windows tests ran as the x86_64 build: only static checks see it then.
 set -euo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
-exe=$build/SKH2026_Patcher.exe
+shipped=${SKH_SHIPPED_BUILD_DIR:-$build}
+exe=$shipped/SKH2026_Patcher.exe
 headers=$(i686-w64-mingw32-objdump -p "$exe")
 resources=$(i686-w64-mingw32-windres -i "$exe" -O rc)
 has() { grep -qF -- "$2" <<<"$3" && pass "$1" || fail "$1"; }
@@ -22,7 +24,7 @@ check "bitmap 101 and icon group 102 with one 32 x 32 image" "1 1" \
     "$(grep -c '^101 2 /\* RT_BITMAP' <<<"$resources") $(grep -c '"\\040\\040\\000\\000", 1, 32' <<<"$resources")"
 check "the picture's header" "820 520 1 24" "$(python3 -c 'import struct, sys
 print(*struct.unpack("<iiHH", open(sys.argv[1], "rb").read()[18:30]))' \
-    "$build/generated/pictures/background.bmp")"
+    "$shipped/generated/pictures/background.bmp")"
 # Without a requested level Windows takes a program named "...Patcher" for an installer.
 has "the manifest asks for the player's own rights" \
     '<requestedExecutionLevel level=""asInvoker"" uiAccess=""false""/>' "$resources"

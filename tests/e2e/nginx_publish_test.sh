@@ -5,7 +5,7 @@
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin nginx || exit 1
-tool=$build/host-tools/skh_publish
+tool=${SKH_PUBLISH:?SKH_PUBLISH names the skh_publish to publish with}
 keys=$build/test-keys/release
 ca=$build/harness/ca
 
@@ -31,10 +31,11 @@ mkdir -p "$www/.skh-full.new"
 printf 'half a release' >"$www/.skh-full.new/x.txt"
 check "the staging folder is not served" 403 "$(status_of .skh-full.new/x.txt)"
 
-# patch DRIVER FOLDER: one patch run of the launcher's code into a game folder; prints its end.
+# patch DRIVER FOLDER: one patch run of the launcher's code into a game folder; prints the
+# status line it ended with, as its run log records it for support.
 patch() {
-    wine "$build/bench/$1.exe" patch-run "$url" "C:\\skh-tests\\e2e\\$2\\" 2>/dev/null |
-        tr -d '\r' | sed -n 's/^seconds=[^ ]* status=//p'
+    wine "$build/bench/$1.exe" patch-run "$url" "C:\\skh-tests\\e2e\\$2\\" >/dev/null 2>&1
+    tr -d '\r' <"$game/SKH2026_patch.log" | sed -n 's/^final status: //p'
 }
 for driver in bench_driver bench_driver_signed; do
     game=$WINEPREFIX/drive_c/skh-tests/e2e/nginx-$driver

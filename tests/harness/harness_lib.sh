@@ -26,7 +26,7 @@ skh_start_server() {
 # Wine moves windows and shows boxes only where the desktop is. Usage: skh_begin NAME [desktop]
 skh_begin() {
     mkdir -p "$build/harness"
-    skh_use_prefix "$build/harness/wineprefix"
+    skh_use_prefix "$build/harness/wineprefix" "$build" || return 1
     skh_prepare_prefix "$build" "$build/harness/ca" "$build/harness/prefix.lock" &&
         skh_keep_desktop || return 1
     state=$(mktemp -d "$build/harness/$1.XXXXXX")

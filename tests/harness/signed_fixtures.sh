@@ -10,7 +10,7 @@ build=$1
 out=$2
 shift 2
 keys=$build/test-keys
-tool=$build/host-tools/skh_publish
+tool=${SKH_PUBLISH:?SKH_PUBLISH names the skh_publish to publish with}
 
 rm -rf "$out"
 mkdir -p "$out/client/data" "$out/client/_Runtime"
