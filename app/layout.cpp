@@ -9,18 +9,33 @@ namespace {
 // band up to 6 pixels short of the side buttons; the rest of the window only through
 // WM_LBUTTONDOWN.
 constexpr int kTitleBandBottom = 57;
-constexpr int kTitleBandRight = 712;
+constexpr int kTitleBandRight = kCaptionButtonsLeft - 4;
 constexpr int kSideBandBottom = 145;
-constexpr int kSideBandRight = 732;
+constexpr int kSideBandRight = kSideButtonsLeft - 6;
+
+constexpr ButtonPlacement CaptionButton(int id, int slot) {
+    return {id, kCaptionButtonsLeft + slot * kCaptionButtonStep, kCaptionButtonsTop,
+            kCaptionButtonSize, kCaptionButtonSize};
+}
+
+constexpr ButtonPlacement SideButton(int id, int slot) {
+    return {id, kSideButtonsLeft, kSideButtonsTop + slot * kSideButtonHeight, kSideButtonWidth,
+            kSideButtonHeight};
+}
 
 }  // namespace
 
 const ButtonPlacement kButtonPlacements[kButtonCount] = {
-    {IDC_MINIMIZE, 716, 14, 26, 26},  {IDC_SETUP, 748, 14, 26, 26},
-    {IDC_CLOSE, 780, 14, 26, 26},     {IDC_WEBSITE, 738, 74, 78, 70},
-    {IDC_REGISTER, 738, 144, 78, 70}, {IDC_DISCORD, 738, 214, 78, 70},
-    {IDC_FACEBOOK, 738, 284, 78, 70}, {IDC_INSTAGRAM, 738, 354, 78, 70},
-    {IDC_PLAY, 532, 412, 180, 62},
+    CaptionButton(IDC_MINIMIZE, 0),
+    CaptionButton(IDC_SETUP, 1),
+    CaptionButton(IDC_CLOSE, 2),
+    SideButton(IDC_WEBSITE, 0),
+    SideButton(IDC_REGISTER, 1),
+    SideButton(IDC_DISCORD, 2),
+    SideButton(IDC_FACEBOOK, 3),
+    SideButton(IDC_INSTAGRAM, 4),
+    {IDC_PLAY, kPlayButton.left, kPlayButton.top, kPlayButton.right - kPlayButton.left,
+     kPlayButton.bottom - kPlayButton.top},
 };
 
 bool GameDirFromModulePath(const char* modulePath, size_t length, size_t bufferSize, char* out,
@@ -55,8 +70,4 @@ bool IsDragPoint(int x, int y) {
     if (y <= kSideBandBottom)
         return x < kSideBandRight;
     return false;
-}
-
-bool IsLauncherButton(int id) {
-    return id >= IDC_PLAY && id <= IDC_INSTAGRAM;
 }

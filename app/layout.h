@@ -33,5 +33,3 @@ struct ButtonPlacement {
 constexpr int kButtonCount = 9;
 // In creation order: caption buttons, side buttons, then the play button.
 extern const ButtonPlacement kButtonPlacements[kButtonCount];
-
-bool IsLauncherButton(int id);

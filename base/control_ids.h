@@ -10,3 +10,8 @@ constexpr int IDC_MINIMIZE = 1006;
 constexpr int IDC_WEBSITE = 1007;
 constexpr int IDC_FACEBOOK = 1008;
 constexpr int IDC_INSTAGRAM = 1009;
+
+// The launcher's own buttons, whose faces it draws and whose commands it handles.
+constexpr bool IsLauncherButton(int id) {
+    return id >= IDC_PLAY && id <= IDC_INSTAGRAM;
+}

@@ -4,6 +4,7 @@
 #include "base/control_ids.h"
 #include "base/launcher_state_win.h"
 #include "base/player_texts.h"
+#include "base/window_frame.h"
 #include "render/gdi_objects_win.h"
 #include "render/glyphs_win.h"
 #include "render/paint_win.h"
@@ -16,11 +17,6 @@ constexpr UINT kLabelText = DT_CENTER | DT_BOTTOM | DT_SINGLELINE;
 
 bool IsPressed(const DRAWITEMSTRUCT* item) {
     return (item->itemState & ODS_SELECTED) != 0;
-}
-
-void DrawBox(HDC dc, const char* text, int left, int top, int right, int bottom, UINT flags) {
-    RECT box = {left, top, right, bottom};
-    DrawTextA(dc, text, -1, &box, flags);
 }
 
 void DrawReadyPlayFace(HDC dc, const RECT& rc, bool pressed) {
@@ -97,7 +93,7 @@ void DrawSideButtonFace(const DRAWITEMSTRUCT* item, GlyphProc glyph, const char*
     COLORREF color = RGB(214, 222, 240);
     if (IsPressed(item)) {
         FillRoundedPanel(dc, rc.left + 6, rc.top + 4, rc.right - 6, rc.bottom - 4, 12,
-                         RGB(38, 44, 66), RGB(28, 33, 52), RGB(120, 96, 44));
+                         RGB(38, 44, 66), RGB(28, 33, 52), kBronzeBorder);
         color = RGB(244, 204, 120);
     }
     glyph(dc, (rc.left + rc.right) / 2, rc.top + 22, 10, color);
@@ -124,7 +120,7 @@ void DrawPlayButtonFace(const DRAWITEMSTRUCT* item) {
 }  // namespace
 
 BOOL DrawButtonItem(const DRAWITEMSTRUCT* item) {
-    if (item->CtlID >= IDC_PLAY && item->CtlID <= IDC_INSTAGRAM)
+    if (IsLauncherButton(static_cast<int>(item->CtlID)))
         DrawFrameBehindButton(item);
     switch (item->CtlID) {
         case IDC_PLAY:

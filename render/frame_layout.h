@@ -2,9 +2,10 @@
 #pragma once
 
 #include "base/news_item.h"
+#include "base/window_frame.h"
 
-// The track's inner width, the fill's width at 100 %.
-constexpr int kProgressFillMax = 674;
+// The track's inner width (inside its one-pixel border), the fill's width at 100 %.
+constexpr int kProgressFillMax = kProgressTrack.right - kProgressTrack.left - 2;
 // A narrower fill would be all rounded corners.
 constexpr int kSmallestFill = 4;
 

@@ -13,12 +13,7 @@ namespace {
 constexpr UINT kPlainLine = DT_SINGLELINE | DT_NOPREFIX;
 constexpr UINT kClippedLine = DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
 constexpr UINT kCentredTag = DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
-constexpr UINT kStatusLine = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
-
-void DrawBox(HDC dc, const char* text, int left, int top, int right, int bottom, UINT flags) {
-    RECT box = {left, top, right, bottom};
-    DrawTextA(dc, text, -1, &box, flags);
-}
+constexpr UINT kStatusLineFormat = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
 
 // TextOutA takes a length rather than a terminated text.
 template <size_t N>
@@ -104,7 +99,7 @@ void DrawNewsRows(HDC frame, int count, HFONT titleFont, HFONT tagFont, HFONT bo
         const NewsItem& item = gState.newsItems[i];
         int y = rows[i].top;
         FillRoundedPanel(frame, 50, y, 108, y + 18, 8, RGB(60, 48, 22), RGB(44, 36, 20),
-                         RGB(120, 96, 44));
+                         kBronzeBorder);
         SelectObject(frame, tagFont);
         SetTextColor(frame, RGB(248, 208, 116));
         DrawBox(frame, item.tag, 50, y + 1, 108, y + 18, kCentredTag);
@@ -155,16 +150,16 @@ void DrawNewsList(HDC frame) {
 
 void DrawSideBarBackdrop(HDC frame) {
     {
-        ClipRegion clip(frame, MakeRectRegion(736, 0, 820, 520));
+        ClipRegion clip(frame, MakeRectRegion(kSideBarLeft, 0, kWindowWidth, kWindowHeight));
         // Runs past the window's right edge, so only the two left corners show rounded.
-        GdiObject backdrop(MakeRoundRegion(738, 60, 838, 430, 26));
+        GdiObject backdrop(MakeRoundRegion(kSideButtonsLeft, 60, kWindowWidth + 18, 430, 26));
         GdiObject brush(MakeSolidBrush(RGB(14, 18, 30)));
         FillRgn(frame, static_cast<HRGN>(backdrop.handle), static_cast<HBRUSH>(brush.handle));
     }
     GdiObject pen(MakeSolidPen(1, RGB(60, 72, 104)));
     SelectedObject selectedPen(frame, pen.handle);
-    MoveToEx(frame, 738, 64, nullptr);
-    LineTo(frame, 738, 424);
+    MoveToEx(frame, kSideButtonsLeft, 64, nullptr);
+    LineTo(frame, kSideButtonsLeft, 424);
 }
 
 void DrawStatusLine(HDC frame) {
@@ -173,17 +168,23 @@ void DrawStatusLine(HDC frame) {
     GdiObject font(MakeFont(-13, FW_NORMAL, kTextFace));
     SelectedObject selected(frame, font.handle);
     SetTextColor(frame, RGB(210, 220, 244));
-    DrawBox(frame, text, 30, 456, 716, 474, kStatusLine);
+    DrawBox(frame, text, kStatusLine.left, kStatusLine.top, kStatusLine.right, kStatusLine.bottom,
+            kStatusLineFormat);
 }
 
 void DrawProgressBar(HDC frame) {
-    FillRoundedPanel(frame, 30, 480, 706, 487, 3, RGB(30, 36, 54), RGB(22, 27, 42),
-                     RGB(56, 66, 96));
+    const FrameArea& track = kProgressTrack;
+    FillRoundedPanel(frame, track.left, track.top, track.right, track.bottom, 3, RGB(30, 36, 54),
+                     RGB(22, 27, 42), RGB(56, 66, 96));
     int width = ProgressFillWidth(gState.progressPercent.load(std::memory_order_acquire));
     if (width == 0)
         return;
-    ClipRegion clip(frame, MakeRoundRegion(31, 481, 32 + width, 487, 2));
-    FillVerticalGradient(frame, 31, 481, 31 + width, 486, RGB(252, 214, 120), RGB(224, 170, 66));
+    // The fill lies one pixel inside the track's border.
+    const int left = track.left + 1;
+    const int top = track.top + 1;
+    ClipRegion clip(frame, MakeRoundRegion(left, top, left + width + 1, track.bottom, 2));
+    FillVerticalGradient(frame, left, top, left + width, track.bottom - 1, RGB(252, 214, 120),
+                         RGB(224, 170, 66));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The three drawing primitives every gradient and rounded panel on screen is made of.
+// The drawing primitives every gradient, rounded panel and text box on screen is made of.
 #include "render/primitives_win.h"
 
 #include "render/gdi_objects_win.h"
@@ -37,4 +37,9 @@ void FillRoundedPanel(HDC dc, int left, int top, int right, int bottom, int corn
     SelectedObject selectedPen(dc, pen.handle);
     SelectedObject hollow(dc, GetStockObject(NULL_BRUSH));
     RoundRect(dc, left, top, right, bottom, corner, corner);
+}
+
+void DrawBox(HDC dc, const char* text, int left, int top, int right, int bottom, UINT flags) {
+    RECT box = {left, top, right, bottom};
+    DrawTextA(dc, text, -1, &box, flags);
 }

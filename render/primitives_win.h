@@ -1,4 +1,4 @@
-// The three drawing primitives every gradient and rounded panel on screen is made of.
+// The drawing primitives every gradient, rounded panel and text box on screen is made of.
 #pragma once
 
 #include <windows.h>
@@ -16,3 +16,6 @@ void DrawOuterGlow(HDC dc, int left, int top, int right, int bottom, int corner)
 // Leaves the context with no clip region.
 void FillRoundedPanel(HDC dc, int left, int top, int right, int bottom, int corner,
                       COLORREF topColor, COLORREF bottomColor, COLORREF borderColor);
+
+// One DrawTextA call into the box left..right x top..bottom.
+void DrawBox(HDC dc, const char* text, int left, int top, int right, int bottom, UINT flags);

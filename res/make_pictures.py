@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the launcher's pictures: the 820x520 background bitmap and the 32x32 icon.
+"""Draws the launcher's pictures: the window-sized background bitmap and the 32x32 icon.
 
 Usage: make_pictures.py OUT_DIR   (writes OUT_DIR/background.bmp and OUT_DIR/app.ico)
 
@@ -10,10 +10,24 @@ the window shows it: the sky between the news panel and the side bar, and the pl
 """
 import math
 import os
+import re
 import struct
 import sys
 
-WIDTH, HEIGHT = 820, 520
+FRAME_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "base",
+                            "window_frame.h")
+
+
+def frame_numbers(name):
+    """The numbers of one constant of the frame header, where the painter's code reads them."""
+    with open(FRAME_HEADER) as header:
+        found = re.search(r"constexpr \w+ %s = \{?([0-9, ]+)\}?;" % name, header.read())
+    return [int(n) for n in found.group(1).split(",")]
+
+
+WIDTH, HEIGHT = frame_numbers("kWindowWidth")[0], frame_numbers("kWindowHeight")[0]
+# The gold rule over the status line ends where the status line does.
+RULE_END = frame_numbers("kCaptionButtonsLeft")[0]
 
 NAVY_DEEP = (10, 13, 22)
 NAVY_HIGH = (26, 32, 52)
@@ -63,7 +77,8 @@ def ridge(x, base, amplitude, scale, seed, octaves=4):
 # behind the play button.
 MOON_X, MOON_Y, MOON_R = 640.0, 112.0, 24.0
 MOON_MARIA = ((-7.0, -6.0, 9.0), (6.0, 4.0, 7.0), (-2.0, 11.0, 6.0), (9.0, -10.0, 4.0))
-PLAY_X, PLAY_Y = 622.0, 443.0
+_play = frame_numbers("kPlayButton")
+PLAY_X, PLAY_Y = (_play[0] + _play[2]) / 2.0, (_play[1] + _play[3]) / 2.0
 
 # A keep with two towers standing on the far ridge, below the moon.
 KEEP_LEFT, KEEP_RIGHT = 588, 704
@@ -190,11 +205,11 @@ def background():
 
             # Gold rule above the status line, fading out at both ends.
             if y in (446, 447):
-                fade = smooth(x / 120.0) * smooth((716 - x) / 120.0) if x < 716 else 0.0
+                fade = smooth(x / 120.0) * smooth((RULE_END - x) / 120.0) if x < RULE_END else 0.0
                 c = mix(c, GOLD_DARK if y == 447 else GOLD, fade * (0.55 if y == 446 else 0.25))
 
             # Vignette toward the corners.
-            vx, vy = (x - 410) / 410.0, (y - 260) / 260.0
+            vx, vy = (x - WIDTH / 2) / (WIDTH / 2), (y - HEIGHT / 2) / (HEIGHT / 2)
             c = mix(c, (4, 5, 10), clamp01((vx * vx + vy * vy - 0.55) * 0.45))
 
             # Thin gold frame around the borderless window.

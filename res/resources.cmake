@@ -7,7 +7,7 @@ set(SKH_PICTURES ${SKH_PICTURE_DIR}/background.bmp ${SKH_PICTURE_DIR}/app.ico)
 add_custom_command(
     OUTPUT ${SKH_PICTURES}
     COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/res/make_pictures.py ${SKH_PICTURE_DIR}
-    DEPENDS ${CMAKE_SOURCE_DIR}/res/make_pictures.py
+    DEPENDS ${CMAKE_SOURCE_DIR}/res/make_pictures.py ${CMAKE_SOURCE_DIR}/base/window_frame.h
     COMMENT "Drawing the background picture and the icon"
     VERBATIM)
 
