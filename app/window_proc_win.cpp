@@ -137,7 +137,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             InvalidateRect(gState.playButton, nullptr, TRUE);
             return 0;
         case WM_NEWS_READY:
-            InvalidateRect(window, &newsArea, FALSE);
+            InvalidateRect(window, &kNewsArea, FALSE);
             return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);

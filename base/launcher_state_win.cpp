@@ -3,14 +3,14 @@
 
 #include <string.h>
 
-#include "base/player_texts.h"
+#include "base/window_frame.h"
 
-const RECT statusArea = {26, 454, 736, 491};
-const RECT newsArea = {26, 146, 508, 408};
+// The status line and the progress track with the edges their text and glow reach.
+const RECT kStatusArea = {kStatusLine.left - 4, kStatusLine.top - 2, kSideBarLeft,
+                          kProgressTrack.bottom + 4};
+const RECT kNewsArea = {26, 146, 508, 408};
 
-LauncherState gState = {
-    SKH_STATUS_STARTING, SRWLOCK_INIT, {0}, {0}, {-1}, {}, {}, nullptr, nullptr, nullptr,
-};
+LauncherState gState;
 
 void ReadStatusText(char* out) {
     AcquireSRWLockShared(&gState.statusLock);

@@ -25,9 +25,8 @@ constexpr char kHandoverFileName[] = SKH_HANDOVER_FILE;
 constexpr char kSequenceFileName[] = SKH_SEQUENCE_FILE;
 constexpr char kGameClientFileName[] = SKH_GAME_CLIENT_FILE;
 constexpr char kSettingsToolFileName[] = SKH_SETTINGS_TOOL_FILE;
-// As the game folder holds it, and as a manifest lists it.
+// As the game folder holds it.
 constexpr char kRuntimeInstallerPath[] = "_Runtime\\vc_redist.x86.exe";
-constexpr char kRuntimeInstallerEntry[] = "_Runtime/vc_redist.x86.exe";
 
 // The files a client tree must never overwrite: the launcher, its update and its records.
 constexpr const char* kLauncherOwnFiles[] = {

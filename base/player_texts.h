@@ -14,9 +14,8 @@ constexpr char kGameClientNotStartedFormat[] =
     SKH_GAME_CLIENT_FILE " tidak bisa dijalankan (kode %d). Jalankan ulang launcher.";  // code
 
 // Status line, in the order a patch run can show them.
-// A macro too: LauncherState starts with it in its static initializer.
+// A macro: the status text array of LauncherState starts with it.
 #define SKH_STATUS_STARTING "Memulai..."
-constexpr char kStatusStarting[] = SKH_STATUS_STARTING;
 constexpr char kStatusFolderTooLong[] =
     "Folder game terlalu panjang. Pindahkan game ke folder yang lebih pendek.";
 constexpr char kStatusFolderNotWritable[] =

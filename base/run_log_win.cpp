@@ -14,24 +14,20 @@ namespace {
 
 constexpr int kLineSize = 1024;
 
-// Both workers may log at once; the file is opened for each line, so nothing stays open.
-SRWLOCK gLogLock = SRWLOCK_INIT;
-bool gLogOpen = false;
-long gLogBytes = 0;
-char gLogPath[kPathSize];
-
 }  // namespace
 
+// Both workers may log at once; the file is opened for each line, so nothing stays open.
 bool OpenRunLog() {
-    AcquireSRWLockExclusive(&gLogLock);
-    gLogOpen = false;
-    gLogBytes = 0;
-    if (GameFolderPath(gState.gameDir, kRunLogFileName, gLogPath, sizeof(gLogPath))) {
-        StdioFile file(fopen(gLogPath, "wb"));
-        gLogOpen = file.file != nullptr && file.Close();
+    RunLogState& log = gState.runLog;
+    AcquireSRWLockExclusive(&log.lock);
+    log.open = false;
+    log.bytes = 0;
+    if (GameFolderPath(gState.gameDir, kRunLogFileName, log.path, sizeof(log.path))) {
+        StdioFile file(fopen(log.path, "wb"));
+        log.open = file.file != nullptr && file.Close();
     }
-    const bool open = gLogOpen;
-    ReleaseSRWLockExclusive(&gLogLock);
+    const bool open = log.open;
+    ReleaseSRWLockExclusive(&log.lock);
     return open;
 }
 
@@ -48,12 +44,13 @@ void LogProblem(const char* format, ...) {
     line[length++] = '\r';
     line[length++] = '\n';
 
-    AcquireSRWLockExclusive(&gLogLock);
-    if (gLogOpen && gLogBytes + length <= kRunLogLimit) {
-        StdioFile file(fopen(gLogPath, "ab"));
+    RunLogState& log = gState.runLog;
+    AcquireSRWLockExclusive(&log.lock);
+    if (log.open && log.bytes + length <= kRunLogLimit) {
+        StdioFile file(fopen(log.path, "ab"));
         if (file.file != nullptr &&
             fwrite(line, 1, length, file.file) == static_cast<size_t>(length))
-            gLogBytes += length;
+            log.bytes += length;
     }
-    ReleaseSRWLockExclusive(&gLogLock);
+    ReleaseSRWLockExclusive(&log.lock);
 }

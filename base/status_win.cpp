@@ -16,5 +16,5 @@ void SetStatus(const char* text, int percent) {
     if (percent >= 0)
         gState.progressPercent.store(percent, std::memory_order_release);
     NoteStatus(text, percent);
-    InvalidateRect(gState.mainWindow, &statusArea, FALSE);
+    InvalidateRect(gState.mainWindow, &kStatusArea, FALSE);
 }
