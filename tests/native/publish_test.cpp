@@ -46,12 +46,13 @@ fs::path MakeRoot() {
     return mkdtemp(&pattern[0]) != nullptr ? pattern : "/nonexistent";
 }
 
-// The disk calls the tool made, in order, with the names their descriptors had; and the
-// seam's failures: no exchange of two names, and the first renames onto the served tree's
-// name failing.
+// What the tool flushed, in order, named as its descriptors were; the first folder renamed
+// onto the served tree's name and how many flushes came before. The seam's failures: no
+// exchange of two names, and the first renames onto the served name failing.
 std::mutex gSeenLock;
-std::vector<std::string> gSeen;
-std::string gServedName;
+std::vector<std::string> gFlushed;
+std::string gServedName, gFirstOntoServed;
+size_t gFlushedBeforeSwap = 0;
 int gFailingOntoServed = 0;
 bool gExchange = true;
 
@@ -60,13 +61,16 @@ int SeenFlush(int fd) {
     const ssize_t length =
         readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), name, sizeof(name));
     std::lock_guard<std::mutex> lock(gSeenLock);
-    gSeen.push_back("flush " + std::string(name, length > 0 ? length : 0));
+    gFlushed.push_back(std::string(name, length > 0 ? length : 0));
     return fsync(fd);
 }
 
 int SeenRename(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) {
     std::lock_guard<std::mutex> lock(gSeenLock);
-    gSeen.push_back(std::string("rename ") + from + " " + to);
+    if (to == gServedName && gFirstOntoServed.empty()) {
+        gFirstOntoServed = from;
+        gFlushedBeforeSwap = gFlushed.size();
+    }
     if ((flags & RENAME_EXCHANGE && !gExchange) ||
         (to == gServedName && gFailingOntoServed > 0 && gFailingOntoServed--)) {
         errno = (flags & RENAME_EXCHANGE) ? EINVAL : EIO;
@@ -253,7 +257,8 @@ TEST_F(PublishTree, FlushesTheTreeBeforeTheSwapAndPutsTheServedTreeBackWhenTheSw
                 {false, 2, kExitProblems, "nothing is served at"}};
     for (int version = 2, served = 1; version <= 5; ++version) {
         const auto& row = rows[version - 2];
-        gSeen.clear();
+        gFlushed.clear();
+        gFirstOntoServed.clear();
         gExchange = row.exchange;
         gFailingOntoServed = row.failing;
         const int code = Publish(std::to_string(version));
@@ -268,23 +273,18 @@ TEST_F(PublishTree, FlushesTheTreeBeforeTheSwapAndPutsTheServedTreeBackWhenTheSw
         // Every file and folder of the new tree reached the disk under its staging name (a
         // hidden name for a file written whole) before the first rename onto the served name,
         // and the web root after it.
-        const auto swap = std::find_if(gSeen.begin(), gSeen.end(), [](const std::string& seen) {
-            return seen.rfind("rename ", 0) == 0 && seen.size() > gServedName.size() &&
-                   seen.compare(seen.size() - gServedName.size(), std::string::npos, gServedName) ==
-                       0;
-        });
-        ASSERT_NE(swap, gSeen.end());
-        const std::string staging = swap->substr(7, swap->size() - 8 - gServedName.size());
         std::set<std::string> flushed;
-        for (auto seen = gSeen.begin(); seen != swap; ++seen)
+        for (size_t i = 0; i < gFlushedBeforeSwap; ++i)
             flushed.insert(std::regex_replace(
-                *seen, std::regex("/\\.((manifest|version)\\.txt)\\.\\w{6}$"), "/$1"));
-        EXPECT_EQ(flushed.count("flush " + staging), 1u);
+                gFlushed[i], std::regex("/\\.((manifest|version)\\.txt)\\.\\w{6}$"), "/$1"));
+        EXPECT_EQ(flushed.count(gFirstOntoServed), 1u);
         for (const auto& entry : fs::recursive_directory_iterator(live)) {
-            const std::string name = staging + "/" + entry.path().lexically_relative(live).string();
-            EXPECT_EQ(flushed.count("flush " + name), 1u) << name;
+            const std::string name =
+                gFirstOntoServed + "/" + entry.path().lexically_relative(live).string();
+            EXPECT_EQ(flushed.count(name), 1u) << name;
         }
-        EXPECT_NE(std::find(swap, gSeen.end(), "flush " + web.string()), gSeen.end());
+        EXPECT_NE(std::find(gFlushed.begin() + gFlushedBeforeSwap, gFlushed.end(), web.string()),
+                  gFlushed.end());
     }
     EXPECT_EQ(ReadBytes(live / "version.txt"), "(unreadable)");
     for (const auto& entry : fs::directory_iterator(web)) {
