@@ -2,7 +2,9 @@
 #include "patch/self_update.h"
 
 #include <limits.h>
+#include <string.h>
 
+#include "base/decimal.h"
 #include "base/own_files.h"
 
 namespace {
@@ -23,19 +25,11 @@ int ParseBuildNumber(const char* text) {
         negative = *p == '-';
         ++p;
     }
-    // Accumulated in a wider type and stopped at the limit, so a long run of digits only
-    // keeps the clamped value.
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    long long value = 0;
-    while (*p >= '0' && *p <= '9') {
-        value = value * 10 + (*p - '0');
-        if (value >= limit) {
-            value = limit;
-            break;
-        }
-        ++p;
-    }
-    return static_cast<int>(negative ? -value : value);
+    // Held at the limit, so a long run of digits gives the clamped value.
+    const unsigned long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    unsigned long long value = 0;
+    ReadDecimalDigits(p, strlen(p), limit, &value);
+    return negative ? static_cast<int>(-static_cast<long long>(value)) : static_cast<int>(value);
 }
 
 // Waits while a launcher process is alive (one ping pass is about a second), then moves the

@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "base/decimal.h"
+
 namespace {
 
 constexpr size_t kSignatureTagLength = sizeof(kSignatureTag) - 1;
@@ -12,14 +14,6 @@ constexpr size_t kSignatureTagLength = sizeof(kSignatureTag) - 1;
 bool StartsWith(const char* line, size_t length, const char* tag) {
     size_t tagLength = strlen(tag);
     return length >= tagLength && memcmp(line, tag, tagLength) == 0;
-}
-
-bool AllDigits(const char* text, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    }
-    return length > 0;
 }
 
 int LowerHexValue(char c) {
@@ -90,11 +84,9 @@ bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out) {
         if (StartsWith(line, lineLength, kSequenceTag)) {
             const char* digits = line + strlen(kSequenceTag);
             const size_t count = lineLength - strlen(kSequenceTag);
-            if (haveSequence || count > kSequenceDigitsLimit || !AllDigits(digits, count))
+            if (haveSequence || count > kSequenceDigitsLimit ||
+                !ParseDecimal(digits, count, 0, LLONG_MAX, &out->sequence))
                 return false;
-            out->sequence = 0;
-            for (size_t i = 0; i < count; ++i)
-                out->sequence = out->sequence * 10 + (digits[i] - '0');
             haveSequence = true;
         } else if (StartsWith(line, lineLength, kVersionTag)) {
             out->version = line + strlen(kVersionTag);
@@ -117,16 +109,10 @@ bool ReadLauncherOffer(const char* text, size_t length, LauncherOffer* out) {
     if (firstEnd == nullptr)
         return false;
     const size_t digits = static_cast<size_t>(firstEnd - text);
-    if (!AllDigits(text, digits))
-        return false;
     long long build = 0;
-    for (size_t i = 0; i < digits; ++i) {
-        build = build * 10 + (text[i] - '0');
-        if (build > INT_MAX)
-            return false;
-    }
     size_t signatureStart;
-    if (build < 1 || !ReadSignatureLine(text, length, &signatureStart, out->signature) ||
+    if (!ParseDecimal(text, digits, 1, INT_MAX, &build) ||
+        !ReadSignatureLine(text, length, &signatureStart, out->signature) ||
         signatureStart != digits + 1) {
         return false;
     }

@@ -33,6 +33,8 @@ tool=$build/host-tools/skh_publish
 # The demo's own release key, kept between runs as an operator keeps theirs.
 key=$build/demo-key
 [ -f "$key/release_private.pem" ] || "$tool" keygen "$key" >/dev/null
+# A demo key from before keygen wrote the sequence counter; every demo starts a fresh folder.
+[ -f "$key/release_sequence.txt" ] || printf '0\n' >"$key/release_sequence.txt"
 
 say "building the launcher for https://localhost:$port, with the demo's release key"
 win=$build/demo-$SKH_WIN_TREE

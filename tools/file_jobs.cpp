@@ -4,12 +4,14 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -17,22 +19,14 @@
 #include <system_error>
 #include <thread>
 
+#include "tools/publish_names.h"
 #include "tools/sha1.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
 constexpr size_t kChunkSize = 1 << 20;
-
-struct FileDescriptor {
-    int fd = -1;
-    FileDescriptor() = default;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            close(fd);
-    }
-};
 
 std::string ErrnoText(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " +
@@ -52,24 +46,47 @@ bool WriteAll(int fd, const unsigned char* data, size_t size) {
     return true;
 }
 
+std::string DigestFailure(const std::string& path) {
+    return "cannot compute the SHA-1 of " + path + ": libcrypto failed";
+}
+
+// The source as the job may read it: a regular file reached without a link (a pipe put in
+// its place does not block the open), and the scanned one when the job names it.
+bool OpenSource(FileJob* job, FileDescriptor* in) {
+    in->fd = open(job->source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat status;
+    if (in->fd < 0 || fstat(in->fd, &status) != 0) {
+        job->error = ErrnoText("cannot open", job->source);
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        job->error = job->source + " is not a regular file";
+        return false;
+    }
+    if (job->sourceId != FileId() && IdOf(status) != job->sourceId) {
+        job->error = job->source + " was replaced by another file while it was being published";
+        return false;
+    }
+    return true;
+}
+
 void RunOneJob(FileJob* job, unsigned char* buffer, std::atomic<int64_t>* bytesDone) {
     job->bytes = 0;
-    FileDescriptor in;
-    in.fd = open(job->source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in.fd < 0) {
-        job->error = ErrnoText("cannot open", job->source);
+    job->digest.clear();
+    FileDescriptor in, out;
+    if (!OpenSource(job, &in))
         return;
-    }
-    FileDescriptor out;
     if (!job->destination.empty()) {
-        out.fd = open(job->destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        out.fd = open(job->destination.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (out.fd < 0) {
             job->error = ErrnoText("cannot create", job->destination);
             return;
         }
     }
-    Sha1State sha1;
-    Sha1Init(&sha1);
+    Sha1 sha1;
+    // Hashing stops once the bytes read make the file one whose digest is not listed.
+    bool hashing = Sha1Begin(&sha1);
     for (;;) {
         ssize_t got = read(in.fd, buffer, kChunkSize);
         if (got < 0 && errno == EINTR)
@@ -80,8 +97,11 @@ void RunOneJob(FileJob* job, unsigned char* buffer, std::atomic<int64_t>* bytesD
         }
         if (got == 0)
             break;
-        if (job->wantDigest)
-            Sha1Update(&sha1, buffer, static_cast<size_t>(got));
+        hashing = hashing && ListsDigest(job->bytes + got, job->everyDigest);
+        if (hashing && !Sha1Add(&sha1, buffer, static_cast<size_t>(got))) {
+            job->error = DigestFailure(job->source);
+            return;
+        }
         if (out.fd >= 0 && !WriteAll(out.fd, buffer, static_cast<size_t>(got))) {
             job->error = ErrnoText("cannot write", job->destination);
             return;
@@ -89,14 +109,12 @@ void RunOneJob(FileJob* job, unsigned char* buffer, std::atomic<int64_t>* bytesD
         job->bytes += got;
         bytesDone->fetch_add(got, std::memory_order_relaxed);
     }
-    if (out.fd >= 0 && close(out.fd) != 0) {
-        out.fd = -1;
+    if (out.fd >= 0 && (!FlushToDisk(out.fd) || !out.Close())) {
         job->error = ErrnoText("cannot write", job->destination);
         return;
     }
-    out.fd = -1;
-    if (job->wantDigest)
-        job->digest = Sha1FinalHex(&sha1);
+    if (ListsDigest(job->bytes, job->everyDigest) && !(hashing && Sha1Finish(&sha1, &job->digest)))
+        job->error = DigestFailure(job->source);
 }
 
 void PrintProgress(const char* verb, size_t filesDone, size_t files, int64_t bytesDone,
@@ -108,22 +126,22 @@ void PrintProgress(const char* verb, size_t filesDone, size_t files, int64_t byt
 
 }  // namespace
 
-void RunFileJobs(std::vector<FileJob>* jobs, int threads, const char* verb) {
-    if (jobs->empty())
+void RunFileJobs(const std::vector<FileJob*>& jobs, int threads, const char* verb) {
+    if (jobs.empty())
         return;
     if (threads <= 0)
         threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    threads = static_cast<int>(std::min<size_t>(threads, jobs->size()));
+    threads = static_cast<int>(std::min<size_t>(threads, jobs.size()));
 
     // Largest files first, so one big file does not start last and run alone.
-    std::vector<size_t> order(jobs->size());
+    std::vector<size_t> order(jobs.size());
     int64_t totalBytes = 0;
     for (size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
-        totalBytes += (*jobs)[i].expectedBytes;
+        totalBytes += jobs[i]->expectedBytes;
     }
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return (*jobs)[a].expectedBytes > (*jobs)[b].expectedBytes;
+        return jobs[a]->expectedBytes > jobs[b]->expectedBytes;
     });
 
     std::atomic<size_t> next{0};
@@ -134,7 +152,7 @@ void RunFileJobs(std::vector<FileJob>* jobs, int threads, const char* verb) {
         workers.emplace_back([&] {
             std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunkSize]);
             for (size_t i; (i = next.fetch_add(1)) < order.size();) {
-                RunOneJob(&(*jobs)[order[i]], buffer.get(), &bytesDone);
+                RunOneJob(jobs[order[i]], buffer.get(), &bytesDone);
                 filesDone.fetch_add(1);
             }
         });
@@ -154,13 +172,13 @@ void RunFileJobs(std::vector<FileJob>* jobs, int threads, const char* verb) {
             auto interval = terminal ? std::chrono::milliseconds(250) : std::chrono::seconds(5);
             if (now - start < std::chrono::seconds(1) || now - lastPrint < interval)
                 continue;
-            PrintProgress(verb, filesDone.load(), jobs->size(), bytesDone.load(), totalBytes,
+            PrintProgress(verb, filesDone.load(), jobs.size(), bytesDone.load(), totalBytes,
                           terminal);
             lastPrint = now;
             printed = true;
         }
         if (printed) {
-            PrintProgress(verb, filesDone.load(), jobs->size(), bytesDone.load(), totalBytes,
+            PrintProgress(verb, filesDone.load(), jobs.size(), bytesDone.load(), totalBytes,
                           terminal);
             if (terminal)
                 fputc('\n', stderr);
@@ -187,9 +205,24 @@ bool ReadWholeFile(const std::string& path, std::string* out) {
     return !in.bad();
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    return !out.fail();
+bool WriteWholeFile(const std::string& path, const std::string& content, mode_t mode,
+                    Existing existing) {
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    FileDescriptor file(mkostemp(&temporary[0], O_CLOEXEC));
+    if (file.fd < 0)
+        return false;
+    const bool written =
+        fchmod(file.fd, mode) == 0 &&
+        WriteAll(file.fd, reinterpret_cast<const unsigned char*>(content.data()), content.size()) &&
+        FlushToDisk(file.fd) && file.Close();
+    // A second name made by link() never replaces a file; rename() does, in one step.
+    const bool placed = written && (existing == Existing::Keep
+                                        ? link(temporary.c_str(), path.c_str()) == 0
+                                        : gDiskCalls.renameAt(AT_FDCWD, temporary.c_str(), AT_FDCWD,
+                                                              path.c_str(), 0) == 0);
+    if (!placed || existing == Existing::Keep)
+        unlink(temporary.c_str());
+    return placed && FlushFolder(folder.string());
 }

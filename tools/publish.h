@@ -1,4 +1,4 @@
-// The publishing tool's main commands: publish a client tree, verify a published tree.
+// The publish command, and the exit status that every command of the tool returns.
 #pragma once
 
 #include <ostream>
@@ -16,13 +16,7 @@ struct PublishOptions {
     std::string keyPath;  // a private key to sign the manifest with; empty: unsigned
 };
 
-// Writes outDir/skh-full/ (files, manifest.txt, version.txt) in a staging folder and swaps
-// it in only when everything was written, so a failure leaves the old tree served.
+// Writes outDir/skh-full/ (files, manifest.txt, version.txt) in a staging folder, flushes it
+// to disk and swaps it in only when everything was written, so a failure leaves the old tree
+// served. Signing takes its sequence number from the counter beside the key.
 int PublishClient(const PublishOptions& options, std::ostream& report, std::ostream& errors);
-
-// Checks outDir/skh-full/ against its manifest: every entry present with its size and
-// digest, and nothing unlisted. With a public key also the manifest's signature, its signed
-// version against version.txt, and the launcher offer in outDir/skh-share/ when there is one,
-// under launcherKeyPath when given (after a key change the offer keeps the old key).
-int VerifyTree(const std::string& outDir, int threads, const std::string& keyPath,
-               const std::string& launcherKeyPath, std::ostream& report, std::ostream& errors);

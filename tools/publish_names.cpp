@@ -164,10 +164,14 @@ std::string FoldCaseWindows1252(const std::string& path) {
     return out;
 }
 
+bool ListsDigest(int64_t bytes, bool everyDigest) {
+    return everyDigest || bytes <= kDigestSizeLimit;
+}
+
 std::string ManifestLine(const std::string& path, int64_t size, const std::string& digest,
                          bool everyDigest) {
     std::string line = path + "|" + std::to_string(size) + "|";
-    line += size > kDigestSizeLimit && !everyDigest ? std::string(kBigDigestField) : digest;
+    line += ListsDigest(size, everyDigest) ? digest : std::string(kBigDigestField);
     return line + "\n";
 }
 

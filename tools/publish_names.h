@@ -26,8 +26,12 @@ bool IsLauncherOwnFile(const std::string& path);
 // A key under which two names that Windows would take for the same file are equal.
 std::string FoldCaseWindows1252(const std::string& path);
 
-// "path|size|digest\n", with "big" in place of the digest above the launcher's hash limit
-// unless every digest is kept (a signed manifest lists them all).
+// Whether a manifest lists the digest of a file of `bytes` bytes, or "big": every digest in a
+// signed manifest, else those up to the launcher's hash limit. Publish asks it of the bytes it
+// copied, verify of the size listed.
+bool ListsDigest(int64_t bytes, bool everyDigest);
+
+// "path|size|digest\n", with "big" in place of a digest that ListsDigest leaves out.
 std::string ManifestLine(const std::string& path, int64_t size, const std::string& digest,
                          bool everyDigest);
 

@@ -1,31 +1,40 @@
 // SHA-1 for the publishing tool, computed by libcrypto.
 #include "tools/sha1.h"
 
+#include <openssl/err.h>
 #include <openssl/evp.h>
-#include <stdlib.h>
 
-Sha1State::~Sha1State() {
+#include "base/digest.h"
+
+Sha1::~Sha1() {
     EVP_MD_CTX_free(context);
 }
 
-void Sha1Init(Sha1State* state) {
-    if (state->context == nullptr)
-        state->context = EVP_MD_CTX_new();
-    if (state->context == nullptr || EVP_DigestInit_ex(state->context, EVP_sha1(), nullptr) != 1) {
-        // Without a digest the tool would publish wrong manifests; stop instead.
-        abort();
-    }
+bool Sha1Begin(Sha1* sha1) {
+    if (sha1->context == nullptr)
+        sha1->context = EVP_MD_CTX_new();
+    if (sha1->context != nullptr && EVP_DigestInit_ex(sha1->context, EVP_sha1(), nullptr) == 1)
+        return true;
+    ERR_clear_error();
+    return false;
 }
 
-void Sha1Update(Sha1State* state, const void* data, size_t size) {
-    EVP_DigestUpdate(state->context, data, size);
+bool Sha1Add(Sha1* sha1, const void* data, size_t size) {
+    if (EVP_DigestUpdate(sha1->context, data, size) == 1)
+        return true;
+    ERR_clear_error();
+    return false;
 }
 
-std::string Sha1FinalHex(Sha1State* state) {
+bool Sha1Finish(Sha1* sha1, std::string* hex) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(state->context, digest, &length);
-    return LowerHex(digest, length);
+    if (EVP_DigestFinal_ex(sha1->context, digest, &length) != 1 || length != kDigestBytes) {
+        ERR_clear_error();
+        return false;
+    }
+    *hex = LowerHex(digest, length);
+    return true;
 }
 
 std::string LowerHex(const unsigned char* bytes, size_t size) {

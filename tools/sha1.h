@@ -10,17 +10,18 @@ typedef struct evp_md_ctx_st EVP_MD_CTX;
 
 // Owns one digest computation; libcrypto's SHA-1 uses the processor's SHA instructions
 // where there are any, which keeps publishing well ahead of sha1sum.
-struct Sha1State {
+struct Sha1 {
     EVP_MD_CTX* context = nullptr;
-    Sha1State() = default;
-    ~Sha1State();
-    Sha1State(const Sha1State&) = delete;
-    Sha1State& operator=(const Sha1State&) = delete;
+    Sha1() = default;
+    ~Sha1();
+    Sha1(const Sha1&) = delete;
+    Sha1& operator=(const Sha1&) = delete;
 };
 
-void Sha1Init(Sha1State* state);
-void Sha1Update(Sha1State* state, const void* data, size_t size);
+// Each is false when libcrypto failed: the digest is then unknown, never a wrong one.
+bool Sha1Begin(Sha1* sha1);
+bool Sha1Add(Sha1* sha1, const void* data, size_t size);
 // The digest as 40 lowercase hexadecimal digits, the form the manifest carries.
-std::string Sha1FinalHex(Sha1State* state);
+bool Sha1Finish(Sha1* sha1, std::string* hex);
 
 std::string LowerHex(const unsigned char* bytes, size_t size);

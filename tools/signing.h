@@ -1,14 +1,24 @@
-// Release keys and signatures for the publishing tool, and its keygen and launcher commands.
+// Release keys and signatures for the publishing tool, and the sequence counter that lives
+// beside the private key.
 #pragma once
 
 #include <ostream>
 #include <string>
 
+#include "tools/disk.h"
+
 typedef struct evp_pkey_st EVP_PKEY;
+
+// The files of a key folder, as keygen writes them.
+constexpr char kPrivateKeyName[] = "release_private.pem";
+constexpr char kPublicKeyName[] = "release_public.der";
+constexpr char kSequenceCounterName[] = "release_sequence.txt";
+constexpr int kKeyBits = 3072;
 
 // Owns one loaded release key, private or public.
 struct ReleaseKey {
     EVP_PKEY* key = nullptr;
+    FileId file;  // the file it was read from
     ReleaseKey() = default;
     ~ReleaseKey();
     ReleaseKey(const ReleaseKey&) = delete;
@@ -16,7 +26,7 @@ struct ReleaseKey {
 };
 
 // A PEM private key, or a DER SubjectPublicKeyInfo. False, with the file named but none of
-// its bytes shown, when it cannot be read or is not an RSA 3072 key.
+// its bytes shown, when it cannot be read or is not an RSA kKeyBits key.
 bool LoadPrivateKey(const std::string& path, ReleaseKey* key, std::ostream& errors);
 bool LoadPublicKey(const std::string& path, ReleaseKey* key, std::ostream& errors);
 
@@ -27,23 +37,11 @@ std::string SignatureLine(const ReleaseKey& key, const std::string& message);
 bool VerifySignature(const ReleaseKey& key, const unsigned char* signature,
                      const std::string& message);
 
-// Writes keyDir/release_private.pem (PKCS#8, mode 0600) and keyDir/release_public.der, and
-// never replaces an existing key.
-int MakeKeyPair(const std::string& keyDir, std::ostream& report, std::ostream& errors);
-
-struct LauncherOptions {
-    std::string build;    // as given on the command line
-    std::string keyPath;  // empty: an unsigned offer
-    std::string exePath;
-    std::string outDir;
-};
-
-// Puts a launcher and its offer into outDir/skh-share/: the executable first, then
-// patcher_version.txt, each written under a hidden name and renamed into place.
-int ShipLauncher(const LauncherOptions& options, std::ostream& report, std::ostream& errors);
-
-enum class OfferCheck { Absent, Signed, Bad };
-
-// Checks the signature of outDir/skh-share/'s offer over its launcher, when both are there.
-// *text is the build number for Signed, the problem for Bad.
-OfferCheck CheckLauncherOffer(const std::string& outDir, const ReleaseKey& key, std::string* text);
+// The sequence number of a new manifest signed with the private key at keyPath: one above the
+// counter kSequenceCounterName beside the key, which is raised to it and flushed to disk
+// before anything is signed, so no number is signed twice whatever a served tree says.
+// False when the counter is missing or unreadable, cannot grow, or the number would not be
+// above servedSequence (the output folder's signed manifest, 0 for none): launchers that took
+// that manifest would refuse the new one.
+bool TakeNextSequence(const std::string& keyPath, long long servedSequence, long long* sequence,
+                      std::ostream& errors);

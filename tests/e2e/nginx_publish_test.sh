@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The operator's path: a client published and signed with skh_publish, served by nginx with the
 # operator's guide's configuration, patches empty game folders to exact copies, names with
-# blanks and Windows-1252 letters included, with a launcher built without a key and with one.
+# blanks and Windows-1252 letters included, with a launcher built without a key and with one;
+# and that configuration sends the cache headers the guide gives each path.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin nginx || exit 1
@@ -50,4 +51,18 @@ for driver in bench_driver bench_driver_signed; do
 done
 grep -q '"GET /skh-full/caf%E9/r%E9sum%E9.txt HTTP/1.1" 200 ' "$state/nginx/access.log" &&
     pass "fetched through nginx" || fail "not fetched through nginx"
+
+# The cache lifetimes of the guide's CDN section, path by path, with a launcher offer and news.
+printf 'MZ%062d' 0 >"$state/offered.exe"
+"$tool" launcher --build 9 "$state/offered.exe" "$www" >/dev/null || fail "launcher offer"
+printf 'INFO|Hari ini|Server baru\n' >"$www/skh-share/news.txt"
+cache_of() {
+    curl -s -o /dev/null -D - --cacert "$ca/ca.pem" "$url/$1" | tr -d '\r' |
+        sed -n 's/^[Cc]ache-[Cc]ontrol: //p'
+}
+for path in skh-full/version.txt skh-full/manifest.txt skh-share/patcher_version.txt \
+    skh-share/SKH2026_Patcher.exe 'skh-full/caf%E9/r%E9sum%E9.txt'; do
+    check "$path is revalidated by every cache" no-cache "$(cache_of "$path")"
+done
+check "the news may be cached for a minute" max-age=60 "$(cache_of skh-share/news.txt)"
 report

@@ -1,16 +1,31 @@
-// The publishing tool: name rules, published trees, links, and signed releases held against
-// openssl's own command line.
+// The publishing tool: name rules, copying, published trees, links, the swap, and signed
+// releases held against openssl's own command line.
+#include <errno.h>
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <openssl/evp.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <mutex>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "patch/manifest.h"
+#include "tools/disk.h"
 #include "tools/file_jobs.h"
+#include "tools/keygen.h"
+#include "tools/launcher_offer.h"
 #include "tools/publish.h"
 #include "tools/publish_names.h"
 #include "tools/signing.h"
+#include "tools/verify.h"
 
 namespace fs = std::filesystem;
 
@@ -29,6 +44,39 @@ void WriteBytes(const fs::path& path, const std::string& content) {
 fs::path MakeRoot() {
     std::string pattern = "/tmp/skh_publish_test.XXXXXX";
     return mkdtemp(&pattern[0]) != nullptr ? pattern : "/nonexistent";
+}
+
+// What the tool flushed, in order, named as its descriptors were; the first folder renamed
+// onto the served tree's name and how many flushes came before. The seam's failures: no
+// exchange of two names, and the first renames onto the served name failing.
+std::mutex gSeenLock;
+std::vector<std::string> gFlushed;
+std::string gServedName, gFirstOntoServed;
+size_t gFlushedBeforeSwap = 0;
+int gFailingOntoServed = 0;
+bool gExchange = true;
+
+int SeenFlush(int fd) {
+    char name[PATH_MAX];
+    const ssize_t length =
+        readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), name, sizeof(name));
+    std::lock_guard<std::mutex> lock(gSeenLock);
+    gFlushed.push_back(std::string(name, length > 0 ? length : 0));
+    return fsync(fd);
+}
+
+int SeenRename(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) {
+    std::lock_guard<std::mutex> lock(gSeenLock);
+    if (to == gServedName && gFirstOntoServed.empty()) {
+        gFirstOntoServed = from;
+        gFlushedBeforeSwap = gFlushed.size();
+    }
+    if ((flags & RENAME_EXCHANGE && !gExchange) ||
+        (to == gServedName && gFailingOntoServed > 0 && gFailingOntoServed--)) {
+        errno = (flags & RENAME_EXCHANGE) ? EINVAL : EIO;
+        return -1;
+    }
+    return renameat2(fromFolder, from, toFolder, to, flags);
 }
 
 class PublishTree : public ::testing::Test {
@@ -121,11 +169,16 @@ TEST_F(PublishTree, ServesTheClientUnderItsManifestBytesRefusesBadNamesAndVersio
     WriteBytes(live / "data/alias.txt", "abcd");
     WriteBytes(live / "extra.txt", "?");
     fs::remove(live / "version.txt");
+    std::string manifest = ReadBytes(live / "manifest.txt");
+    const std::string small = "a b.txt|3|";  // a small file's digest is listed, never "big"
+    WriteBytes(live / "manifest.txt", manifest.replace(manifest.rfind(small) + small.size(),
+                                                       kDigestLength, kBigDigestField));
     const int verified = Verify();
     for (const char* found :
          {"\"Data2/\\x80.dat\": SHA-1", "\"data/empty.bin\": listed, but missing",
           "\"data/alias.txt\": size is 4 bytes, the manifest says 3", "\"extra.txt\": not listed",
-          "\"version.txt\": missing", "verify: 5 "})
+          "\"version.txt\": missing", "\"dir one/sub/a b.txt\": digest \"big\" where publish",
+          "verify: 6 "})
         ExpectProblem(verified, found);
 
     // A refused name of each kind, and a link out of the client: each named, none published.
@@ -142,6 +195,107 @@ TEST_F(PublishTree, ServesTheClientUnderItsManifestBytesRefusesBadNamesAndVersio
     EXPECT_FALSE(fs::exists(live / "version.txt"));  // still as verify found it above
 }
 
+TEST_F(PublishTree, CopiesOnlyTheScannedFileIntoNewFilesAndReportsEveryDigestFailure) {
+    WriteBytes(root / "abc.txt", "abc");
+    WriteBytes(root / "other.txt", "x");
+    fs::create_symlink(root / "abc.txt", root / "link.txt");       // put in a file's place
+    fs::create_symlink(root / "other.txt", root / "planted.txt");  // waiting at a copy's place
+    struct stat abc, other;
+    ASSERT_EQ(stat((root / "abc.txt").c_str(), &abc) | stat((root / "other.txt").c_str(), &other),
+              0);
+    const struct {
+        const char* source;
+        FileId scanned;
+        const char* destination;
+        int fips;  // libcrypto then has no SHA-1 to give
+        const char* digest;
+        const char* error;
+    } rows[] = {
+        {"abc.txt", IdOf(abc), "copy", 0, "a9993e364706816aba3e25717850c26c9cd0d89d", ""},
+        {"link.txt", FileId(), "", 0, "", "cannot open"},
+        {"abc.txt", IdOf(other), "", 0, "", "replaced by another file"},
+        {"abc.txt", IdOf(abc), "planted.txt", 0, "", "cannot create"},
+        {"abc.txt", IdOf(abc), "", 1, "", "cannot compute the SHA-1"},
+    };
+    for (const auto& row : rows) {
+        FileJob job;
+        job.source = (root / row.source).string();
+        job.sourceId = row.scanned;
+        job.destination = row.destination[0] ? (root / row.destination).string() : "";
+        job.expectedBytes = kDigestSizeLimit + 1;  // scanned big: the bytes read decide
+        EVP_default_properties_enable_fips(nullptr, row.fips);
+        RunFileJobs({&job}, 1, "testing");
+        EVP_default_properties_enable_fips(nullptr, 0);
+        EXPECT_EQ(job.digest, row.digest) << row.error;
+        EXPECT_TRUE(row.error[0] ? job.error.find(row.error) != std::string::npos
+                                 : job.error.empty())
+            << row.error << ": " << job.error;
+    }
+    EXPECT_EQ(ReadBytes(root / "copy"), "abc");
+    EXPECT_EQ(ReadBytes(root / "other.txt"), "x");
+}
+
+TEST_F(PublishTree, FlushesTheTreeBeforeTheSwapAndPutsTheServedTreeBackWhenTheSwapFails) {
+    WriteBytes(client / "d/e/f.txt", "abc");
+    WriteBytes(client / "g.txt", "");
+    ASSERT_EQ(Publish("1"), kExitOk) << log.str();
+    struct Restore {
+        DiskCalls saved = gDiskCalls;
+        ~Restore() { gDiskCalls = saved; }
+    } restore;
+    gDiskCalls = {SeenFlush, SeenRename};
+    const fs::path web = fs::canonical(out);
+    gServedName = (web / "skh-full").string();
+    const struct {
+        bool exchange;
+        int failing;  // renames onto the served name that fail: the new tree's, then the undo's
+        int code;
+        const char* text;
+    } rows[] = {{true, 0, kExitOk, "published"},
+                {false, 0, kExitOk, "published"},
+                {false, 1, kExitProblems, "the served tree is back as it was"},
+                {false, 2, kExitProblems, "nothing is served at"}};
+    for (int version = 2, served = 1; version <= 5; ++version) {
+        const auto& row = rows[version - 2];
+        gFlushed.clear();
+        gFirstOntoServed.clear();
+        gExchange = row.exchange;
+        gFailingOntoServed = row.failing;
+        const int code = Publish(std::to_string(version));
+        EXPECT_EQ(code, row.code);
+        EXPECT_NE(log.str().find(row.text), std::string::npos) << log.str();
+        served = code == kExitOk ? version : served;
+        if (row.failing == 2)
+            continue;  // nothing is served: checked below
+        EXPECT_EQ(ReadBytes(live / "version.txt"), std::to_string(served) + "\n");
+        if (code != kExitOk)
+            continue;
+        // Every file and folder of the new tree reached the disk under its staging name (a
+        // hidden name for a file written whole) before the first rename onto the served name,
+        // and the web root after it.
+        std::set<std::string> flushed;
+        for (size_t i = 0; i < gFlushedBeforeSwap; ++i)
+            flushed.insert(std::regex_replace(
+                gFlushed[i], std::regex("/\\.((manifest|version)\\.txt)\\.\\w{6}$"), "/$1"));
+        EXPECT_EQ(flushed.count(gFirstOntoServed), 1u);
+        for (const auto& entry : fs::recursive_directory_iterator(live)) {
+            const std::string name =
+                gFirstOntoServed + "/" + entry.path().lexically_relative(live).string();
+            EXPECT_EQ(flushed.count(name), 1u) << name;
+        }
+        EXPECT_NE(std::find(gFlushed.begin() + gFlushedBeforeSwap, gFlushed.end(), web.string()),
+                  gFlushed.end());
+    }
+    EXPECT_EQ(ReadBytes(live / "version.txt"), "(unreadable)");
+    for (const auto& entry : fs::directory_iterator(web)) {
+        const std::string name = entry.path().filename().string();
+        // The served tree, set aside, and the new one: both kept, as the message says.
+        EXPECT_EQ(ReadBytes(entry.path() / "version.txt"),
+                  name.rfind(".skh-full.old", 0) == 0 ? "3\n" : "5\n");
+        EXPECT_NE(log.str().find(entry.path().string()), std::string::npos) << name;
+    }
+}
+
 TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) {
     const std::string keys = (root / "keys").string(), key = keys + "/release_private.pem",
                       publicKey = keys + "/release_public.der", next = (root / "next").string();
@@ -149,9 +303,28 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
     ASSERT_EQ(MakeKeyPair(next, log, log), kExitOk) << log.str();
     EXPECT_EQ(fs::status(key).permissions(), fs::perms(0600));
 
+    // The launcher's build takes the public key only, never the private one in any form.
+    const std::string der = keys + "/private.der", pkcs1 = keys + "/pkcs1.der";
+    ASSERT_EQ(
+        system(("openssl pkey -in " + key + " -outform DER -out " + der + " && openssl rsa -in " +
+                key + " -traditional -outform DER -out " + pkcs1 + " 2>/dev/null")
+                   .c_str()),
+        0);
+    for (const auto& row : {std::make_pair(publicKey, 0), std::make_pair(key, 1),
+                            std::make_pair(der, 1), std::make_pair(pkcs1, 1)}) {
+        const std::string build = SKH_CMAKE_COMMAND " -DSKH_RELEASE_KEY=" + row.first +
+                                  " -DOUTPUT=" + (root / "key.cpp").string() +
+                                  " -P " SKH_SOURCE_DIR "/cmake/release_key.cmake >/dev/null 2>&1";
+        EXPECT_EQ(system(build.c_str()) != 0, row.second) << row.first;
+    }
+
     WriteBytes(client / "a.txt", "abc");
+    fs::create_hard_link(key, client / "notes.txt");  // the key under a name of the client
+    ExpectProblem(Publish("2026.1", key), "\"notes.txt\": the private key given with --key");
+    fs::remove(client / "notes.txt");
     WriteBytes(client / "big.pak", std::string(52428801, '\0'));  // just above the hash limit
     ASSERT_EQ(Publish("2026.1", key), kExitOk) << log.str();
+    EXPECT_EQ(ReadBytes(keys + "/release_sequence.txt"), "1\n");
     const std::string body =
         "#@sequence 1\n#@version 2026.1\n"
         "a.txt|3|a9993e364706816aba3e25717850c26c9cd0d89d\n"
@@ -195,6 +368,11 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
     manifest[11] = '0';  // "#@sequence 0": still well formed, no longer what was signed
     WriteBytes(live / "manifest.txt", manifest);
     ExpectProblem(Verify(publicKey), "\"manifest.txt\": the signature does not match");
-    WriteBytes(live / "manifest.txt", manifest.substr(0, 60));  // its sequence is lost
-    EXPECT_EQ(Publish("", key), kExitProblems);
+    // The counter beside the key decides, never the served tree, which says 0 now.
+    ASSERT_EQ(Publish("2026.2", key), kExitOk) << log.str();
+    EXPECT_EQ(ReadBytes(live / "manifest.txt").rfind("#@sequence 3\n", 0), 0u);
+    WriteBytes(keys + "/release_sequence.txt", "1\n");  // behind what launchers have taken
+    ExpectProblem(Publish("2026.3", key), "signed with sequence 3");
+    fs::remove(keys + "/release_sequence.txt");
+    ExpectProblem(Publish("2026.3", key), "no sequence counter");
 }
