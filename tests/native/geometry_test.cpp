@@ -1,7 +1,8 @@
-// Window and frame arithmetic: the game folder rule, placement, drag bands, progress width,
-// news rows, gradient rows and gear spokes, with values worked out by hand.
+// Window and frame arithmetic as the player meets it: the game folder rule, placement, where
+// a press drags the window, the progress fill, the news rows, gradient rows and gear spokes.
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <string.h>
 
 #include <string>
@@ -13,7 +14,7 @@
 
 namespace {
 
-TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndDragBands) {
+TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndButtonsNeverDrag) {
     const std::string deep = "C:\\" + std::string(240, 'd') + "\\SKH2026_Patcher.exe";
     const struct {
         std::string path;
@@ -37,45 +38,71 @@ TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndDragBand
         EXPECT_EQ(std::string(out), row.folder) << row.path.substr(0, 40);
     }
 
-    // (1920 - 820) / 2 = 550, (1080 - 520) / 2 = 280; (800 - 820) / 2 = -10; (817 - 820) / 2
-    // truncates to -1, (521 - 520) / 2 to 0.
+    // A screen smaller than the window gives a negative origin: the caption stays reachable
+    // by dragging, never pushed off to the left by a clamp.
     const int screens[][4] = {{1920, 1080, 550, 280}, {800, 600, -10, 40}, {817, 521, -1, 0}};
     for (const auto& row : screens) {
         WindowOrigin origin = CentredWindowOrigin(row[0], row[1]);
         EXPECT_EQ(std::make_pair(origin.left, origin.top), std::make_pair(row[2], row[3]))
             << row[0] << "x" << row[1];
     }
-    // The title band ends at column 712 and row 57, the upper side band at 732 and 145.
-    const int drag[][3] = {{711, 10, 1},  {712, 10, 0},  {712, 57, 0},  {731, 58, 1},
-                           {732, 100, 0}, {731, 145, 1}, {100, 146, 0}, {0, 519, 0}};
-    for (const auto& row : drag)
-        EXPECT_EQ(IsDragPoint(row[0], row[1]), row[2] == 1) << row[0] << "," << row[1];
+
+    // Every button lies inside the window, overlaps no other, and a press on it is a click,
+    // never a drag; the caption strip just left of the first caption button drags.
+    for (const ButtonPlacement& a : kButtonPlacements) {
+        EXPECT_TRUE(a.left >= 0 && a.top >= 0 && a.left + a.width <= kWindowWidth &&
+                    a.top + a.height <= kWindowHeight)
+            << a.id;
+        for (int x = a.left; x < a.left + a.width; ++x)
+            for (int y = a.top; y < a.top + a.height; ++y)
+                ASSERT_FALSE(IsDragPoint(x, y)) << a.id << " at " << x << "," << y;
+        for (const ButtonPlacement& b : kButtonPlacements)
+            EXPECT_TRUE(&a == &b || a.left + a.width <= b.left || b.left + b.width <= a.left ||
+                        a.top + a.height <= b.top || b.top + b.height <= a.top)
+                << a.id << " overlaps " << b.id;
+    }
+    EXPECT_TRUE(IsDragPoint(0, 0));
+    EXPECT_TRUE(IsDragPoint(kCaptionButtonsLeft - 5, kCaptionButtonsTop));
+    EXPECT_FALSE(IsDragPoint(kStatusLine.left, kStatusLine.top));
 }
 
-TEST(FrameLayoutTest, ProgressFillAndNewsRowsOf24Or40PixelsNoSeparatorUnderTheLast) {
-    // 674 * p / 100: 1 % gives 6, 50 % gives 337, 99 % gives 667; 0 % would be 0 and
-    // anything past 100 % or below 0 % is held at the track's ends.
-    const int fills[][2] = {{0, 0},     {1, 6},     {50, 337},         {99, 667},
-                            {100, 674}, {185, 674}, {2147483647, 674}, {-1, 0}};
-    for (const auto& fill : fills)
-        EXPECT_EQ(ProgressFillWidth(fill[0]), fill[1]) << fill[0] << " %";
+TEST(FrameLayoutTest, ProgressFillGrowsWithinTheTrackAndNewsRowsStayInThePanel) {
+    // The fill never shrinks as the run goes on, fills the track exactly at 100 % and never
+    // paints past it, and a sliver too thin to round is not drawn at all.
+    int previous = 0;
+    for (int percent = -5; percent <= 105; ++percent) {
+        const int width = ProgressFillWidth(percent);
+        EXPECT_GE(width, previous) << percent;
+        EXPECT_TRUE(width == 0 || width >= kSmallestFill) << percent;
+        previous = width;
+    }
+    EXPECT_EQ(ProgressFillWidth(0), 0);
+    EXPECT_EQ(ProgressFillWidth(100), kProgressTrack.right - kProgressTrack.left - 2);
+    EXPECT_EQ(ProgressFillWidth(2147483647), ProgressFillWidth(100));
+
+    // Rows with a body are taller than title-only rows; a separator lies between two rows,
+    // never under the last; five rows of any kind fit above the status line.
     NewsItem items[kNewsItemsMax] = {};
     for (int i : {1, 3, 4})
         strcpy(items[i].body, "body");
     NewsRowLayout rows[kNewsItemsMax];
-    // Rows take 22 (title only) or 38 pixels plus a gap of 2: tops 202, 226, 266, 290, 330.
     ASSERT_EQ(LayoutNewsRows(items, 5, rows), 5);
-    const int tops[] = {202, 226, 266, 290, 330}, separators[] = {220, 260, 284, 324, 0};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(rows[i].top, tops[i]) << i;
-        EXPECT_EQ(rows[i].hasSeparator ? rows[i].separatorY : 0, separators[i]) << i;
+    for (int i = 0; i < 4; ++i) {
+        const int height = rows[i + 1].top - rows[i].top;
+        EXPECT_GT(height, 0) << i;
+        EXPECT_EQ(rows[i].hasBody, i == 1 || i == 3) << i;
+        EXPECT_TRUE(rows[i].hasSeparator) << i;
+        EXPECT_TRUE(rows[i].separatorY > rows[i].top && rows[i].separatorY < rows[i + 1].top);
     }
+    EXPECT_GT(rows[2].top - rows[1].top, rows[1].top - rows[0].top);
+    EXPECT_FALSE(rows[4].hasSeparator);
+    EXPECT_LT(rows[4].top + 38, kStatusLine.top);
     // A count the array does not hold must never make the painter read past it.
     EXPECT_EQ(LayoutNewsRows(items, 99, rows), kNewsItemsMax);
     EXPECT_EQ(LayoutNewsRows(items, -1, rows), 0);
 }
 
-TEST(GlyphTest, GradientChannelsStepIndependentlyAndGearSpokesUseTheShortPi) {
+TEST(GlyphTest, GradientChannelsStepIndependentlyAndGearSpokesStandOnTheirCircles) {
     // Play button, 62 rows from (255, 214, 110) to (222, 168, 64): row 2 is 255 - 66 / 62 =
     // 254, 214 - 92 / 62 = 213, 110 - 92 / 62 = 109; row 61 is 255 - 2013 / 62 = 223,
     // 214 - 2806 / 62 = 169, 110 - 2806 / 62 = 65.
@@ -87,17 +114,18 @@ TEST(GlyphTest, GradientChannelsStepIndependentlyAndGearSpokesUseTheShortPi) {
     EXPECT_EQ(GradientRowColor(299, 300, PackRgb(255, 0, 0), PackRgb(0, 255, 255)),
               PackRgb(1, 254, 254));
 
-    // Inner radius 5, outer 10. Spoke 1: 5 cos 45 = 3.5 -> 3, 10 cos 45 = 7.07 -> 7. With
-    // 3.14159 for pi, spoke 2's sine is just under 1, so 5 and 10 truncate to 4 and 9, and
-    // spoke 4's cosine just above -1 gives -4 and -9.
+    // A gear of size 7 has spokes from radius 5 to radius 10, 45 degrees apart clockwise
+    // from the right; integer pixels may fall short of a radius by one, never beyond it.
     GearSpoke spokes[kGearSpokes];
     ComputeGearSpokes(7, spokes);
-    std::string drawn;  // inner x, y and outer x, y of each spoke
-    for (const GearSpoke& s : spokes)
-        drawn += " " + std::to_string(s.innerX) + "," + std::to_string(s.innerY) + "," +
-                 std::to_string(s.outerX) + "," + std::to_string(s.outerY);
-    EXPECT_EQ(drawn,
-              " 5,0,10,0 3,3,7,7 0,4,0,9 -3,3,-7,7 -4,0,-9,0 -3,-3,-7,-7 0,-4,0,-9 3,-3,7,-7");
+    for (int i = 0; i < kGearSpokes; ++i) {
+        const GearSpoke& s = spokes[i];
+        const double inner = hypot(s.innerX, s.innerY), outer = hypot(s.outerX, s.outerY);
+        EXPECT_TRUE(inner > 4 - 1e-9 && inner <= 5 + 1e-9) << i << ": " << inner;
+        EXPECT_TRUE(outer > 9 - 1e-9 && outer <= 10 + 1e-9) << i << ": " << outer;
+        const double angle = atan2(s.outerY, s.outerX) * 180 / M_PI;
+        EXPECT_NEAR(fmod(angle + 360, 360), i * 45, 6) << i;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Pixels of the primitives and the button faces, read back from DIBs at places GDI fixes
-// exactly (straight edges, fills, gradient rows), never at text; the frame behind the faces;
-// and the GDI balance of painting. Expected colours are worked out by hand in the comments.
+// exactly (straight edges, fills, gradient rows), never at text; the faces' states by how
+// they differ; the frame behind the faces; and the GDI balance of painting.
 // The composed frame's states are checked on the screenshots of the end-to-end session.
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 
 #include "base/control_ids.h"
 #include "base/launcher_state_win.h"
+#include "base/window_frame.h"
 #include "render/button_faces_win.h"
 #include "render/paint_win.h"
 #include "render/primitives_win.h"
@@ -120,52 +121,81 @@ BOOL DrawFace(Canvas& canvas, UINT id, bool pressed, HWND button = nullptr) {
     return result;
 }
 
+int Red(COLORREF c) {
+    return GetRValue(c);
+}
+int Green(COLORREF c) {
+    return GetGValue(c);
+}
+int Blue(COLORREF c) {
+    return GetBValue(c);
+}
+int Brightness(COLORREF c) {
+    return Red(c) + Green(c) + Blue(c);
+}
+
 TEST(ButtonFacesTest, EveryFaceInItsStates) {
     ResetLauncherForRun(MakeGameDir("faces"));
-    // Close held: 26 rows from (150, 52, 52) to (120, 40, 40); row 13 is 150 - 390 / 26 = 135,
-    // 52 - 156 / 26 = 46. The 8-pixel ellipse's corners stay unpainted; released, the glyph
-    // is all there is.
+    // A caption button held lights a round plate that leaves its corners alone; released, only
+    // the glyph is drawn, in one colour.
     Canvas caption(26, 26);
     EXPECT_TRUE(DrawFace(caption, IDC_CLOSE, true));
-    ExpectPixels(caption, "0,13=135,46,46 25,13=135,46,46 13,0=150,52,52 0,0=c 13,13=255,240,240");
+    EXPECT_EQ(caption.At(0, 0), kCanvas);
+    EXPECT_NE(caption.At(0, 13), kCanvas);
+    EXPECT_NE(caption.At(13, 0), kCanvas);
     DrawFace(caption, IDC_SETUP, false);
-    EXPECT_EQ(caption.Count(kCanvas) + caption.Count(RGB(210, 218, 238)), 26 * 26);
+    EXPECT_EQ(caption.At(0, 13), kCanvas);
+    const COLORREF glyph = caption.At(13, 13) == kCanvas ? caption.At(13, 6) : caption.At(13, 13);
+    EXPECT_NE(glyph, kCanvas);
+    EXPECT_EQ(caption.Count(kCanvas) + caption.Count(glyph), 26 * 26);
 
-    // A side button held: panel (6, 4)-(72, 66) with a gold edge, row 31 of 62 from
-    // (38, 44, 66) to (28, 33, 52): 38 - 310 / 62 = 33, 44 - 341 / 62 = 39, 66 - 434 / 62 = 59.
+    // A side button held sits on a panel with a border inside its margins, and its glyph and
+    // label turn warm; released, there is no panel and they are cool.
     Canvas side(78, 70);
     for (UINT id : {IDC_WEBSITE, IDC_REGISTER, IDC_DISCORD, IDC_FACEBOOK, IDC_INSTAGRAM}) {
         EXPECT_TRUE(DrawFace(side, id, true));
-        ExpectPixels(side, "39,3=c 39,4=120,96,44 5,35=c 6,35=120,96,44 10,35=33,39,59 0,0=c");
-        EXPECT_GT(side.Count(RGB(244, 204, 120)), 10);
+        EXPECT_EQ(side.At(5, 35), kCanvas) << id;
+        const COLORREF border = side.At(6, 35), panel = side.At(10, 35);
+        EXPECT_TRUE(border != kCanvas && panel != kCanvas && border != panel) << id;
+        EXPECT_EQ(side.At(39, 4), border) << id;
         DrawFace(side, id, false);
-        ExpectPixels(side, "10,35=c");
-        EXPECT_GT(side.Count(RGB(214, 222, 240)), 10);
+        EXPECT_EQ(side.At(10, 35), kCanvas) << id;
+        int warm = 0, cool = 0;
+        for (int i = 0; i < 78 * 70; ++i) {
+            const COLORREF c = side.At(i % 78, i / 78);
+            cool += c != kCanvas && Blue(c) > Red(c);
+        }
+        DrawFace(side, id, true);
+        for (int i = 0; i < 78 * 70; ++i) {
+            const COLORREF c = side.At(i % 78, i / 78);
+            warm += c != kCanvas && c != border && c != panel && Red(c) > Blue(c) + 60;
+        }
+        EXPECT_GT(cool, 10) << id;
+        EXPECT_GT(warm, 10) << id;
     }
 
-    // Play: grey while waiting (held too), golden once the run ended, darker while held.
-    // Row 31 of 62: waiting (64, 70, 88) -> (46, 52, 68) gives 64 - 558 / 62 = 55, 61, 78;
-    // ready (255, 214, 110) -> (222, 168, 64) gives 255 - 1023 / 62 = 239, 191, 87; held
-    // (232, 182, 86) -> (198, 150, 58) gives 232 - 1054 / 62 = 215, 166, 72. Only the ready
-    // face has the highlight, from x = 14 to 165 on row 3.
+    // Play: a grey face while the run goes on, held or not; a golden one once it ended, darker
+    // while held, and only the golden face carries the highlight line near its top.
     Canvas play(180, 62);
-    const struct {
-        int finished;
-        bool pressed;
-        const char* pixels;
-        bool highlight;
-    } faces[] = {{0, false, "90,0=90,98,120 0,31=90,98,120 10,31=55,61,78 0,0=c", false},
-                 {0, true, "90,0=90,98,120 10,31=55,61,78", false},
-                 {1, false, "90,0=150,110,40 0,31=150,110,40 10,31=239,191,87 0,0=c", true},
-                 {1, true, "90,0=150,110,40 10,31=215,166,72", true}};
-    for (const auto& face : faces) {
-        gState.patchFinished.store(face.finished);
-        EXPECT_TRUE(DrawFace(play, IDC_PLAY, face.pressed));
-        ExpectPixels(play, face.pixels);
-        EXPECT_EQ(play.At(14, 3) == RGB(255, 236, 170), face.highlight);
-        EXPECT_EQ(play.At(165, 3) == RGB(255, 236, 170), face.highlight);
-        EXPECT_NE(play.At(166, 3), RGB(255, 236, 170));
+    COLORREF centre[2][2], highlight[2][2];
+    for (int finished : {0, 1}) {
+        for (bool pressed : {false, true}) {
+            gState.patchFinished.store(finished);
+            EXPECT_TRUE(DrawFace(play, IDC_PLAY, pressed));
+            EXPECT_EQ(play.At(0, 0), kCanvas);
+            centre[finished][pressed] = play.At(10, 31);
+            highlight[finished][pressed] = play.At(90, 3);
+        }
     }
+    const COLORREF waiting = centre[0][0], ready = centre[1][0], held = centre[1][1];
+    EXPECT_EQ(centre[0][1], waiting);
+    EXPECT_TRUE(Blue(waiting) >= Red(waiting) && Red(waiting) - Green(waiting) < 20);
+    EXPECT_TRUE(Red(ready) > Green(ready) && Green(ready) > Blue(ready) + 40);
+    EXPECT_TRUE(Red(held) > Green(held) && Green(held) > Blue(held) + 40);
+    EXPECT_LT(Brightness(held), Brightness(ready));
+    EXPECT_GT(Brightness(highlight[1][0]), Brightness(ready));
+    EXPECT_GT(Brightness(highlight[1][1]), Brightness(held));
+    EXPECT_LT(Brightness(highlight[0][0]) - Brightness(waiting), 40);
     // Any other identifier draws nothing and still answers TRUE.
     EXPECT_TRUE(DrawFace(play, 1010, false));
     EXPECT_EQ(play.Count(kCanvas), 180 * 62);
@@ -186,24 +216,30 @@ TEST(ButtonFacesTest, FacesStandOnTheFrameAndPaintingDeletesWhatItCreates) {
     windowClass.lpfnWndProc = PaintingProc;
     windowClass.lpszClassName = "SkhRenderTestWindow";
     RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "SkhRenderTestWindow", "render", WS_POPUP, 0, 0, 820, 520,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(0, "SkhRenderTestWindow", "render", WS_POPUP, 0, 0, kWindowWidth,
+                                  kWindowHeight, nullptr, nullptr, nullptr, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     auto child = [&](int id, int left, int top, int width, int height) {
         return CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, left, top,
                                width, height, window,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     };
-    HWND side = child(IDC_WEBSITE, 738, 74, 78, 70);
-    HWND play = child(IDC_PLAY, 532, 412, 180, 62);
-    Canvas sideFace(78, 70), playFace(180, 62);
+    const FrameArea& p = kPlayButton;
+    HWND side =
+        child(IDC_WEBSITE, kSideButtonsLeft, kSideButtonsTop, kSideButtonWidth, kSideButtonHeight);
+    HWND play = child(IDC_PLAY, p.left, p.top, p.right - p.left, p.bottom - p.top);
+    Canvas sideFace(kSideButtonWidth, kSideButtonHeight),
+        playFace(p.right - p.left, p.bottom - p.top);
+    Canvas frame(kWindowWidth, kWindowHeight);
+    ComposeFrame(frame.dc);
 
-    // What a face leaves alone shows the frame behind the button: the side bar's line down
-    // its first column and its backdrop, the window colour at the play button's corner.
+    // What a face leaves alone shows the frame behind the button, pixel for pixel: the side
+    // bar's line and backdrop, the play area's corner.
     DrawFace(sideFace, IDC_WEBSITE, false, side);
     DrawFace(playFace, IDC_PLAY, false, play);
-    ExpectPixels(sideFace, "0,35=60,72,104 10,35=14,18,30");
-    ExpectPixels(playFace, "0,0=10,13,22");
+    for (int x : {0, 10})
+        EXPECT_EQ(sideFace.At(x, 35), frame.At(kSideButtonsLeft + x, kSideButtonsTop + 35)) << x;
+    EXPECT_EQ(playFace.At(0, 0), frame.At(p.left, p.top));
 
     // Wine's GetGuiResources answers 0; the test build's tally counts every object made and
     // every successful deletion.
