@@ -13,7 +13,8 @@ probe() { wine "$build/tests/win/stand_in.exe" "$@" 2>/dev/null | tr -d '\r'; }
 # The window is centred: (1024 - 820) / 2 = 102, (768 - 520) / 2 = 124.
 ox=102
 oy=124
-click() { xdotool mousemove $((ox + $1)) $((oy + $2)) click 1; sleep 0.3; }
+# Each click is followed by a wait for what it should do.
+click() { xdotool mousemove $((ox + $1)) $((oy + $2)) click 1; }
 # The window's origin on the screen, read back from the window itself.
 origin() { IFS=, read -r ox oy _ < <(probe window | sed 's/^rect=//'); }
 moved_from() {
@@ -65,7 +66,8 @@ fresh_game "$game"
 cp "$build/tests/win/stand_in.exe" "$game/setrovia.exe"
 
 # ---- 1. Held at its start ------------------------------------------------------------------
-printf '%s\n' "/skh-share/patcher_version.txt stall 60" "/skh-share/news.txt stall 60" \
+# Both stalls last until the checks that need them are done; 600 s only bounds them.
+printf '%s\n' "/skh-share/patcher_version.txt stall 600" "/skh-share/news.txt stall 600" \
     >"$state/faults.txt"
 start_launcher "$game"
 wait_until 30 requested /skh-share/news.txt || fail "news.txt was never requested"
@@ -117,6 +119,7 @@ end_launcher
 check "the close button ends the launcher at once, mid-stall" "0 yes" \
     "$ended $([ $((SECONDS - closed_at)) -le 5 ] && echo yes || echo no)"
 check "nothing was recorded" no "$([ -e "$game/SKH2026_patch.state" ] && echo yes || echo no)"
+rm -f "$state/faults.txt"
 
 # ---- 2. Patching and finished -----------------------------------------------------------
 ox=102

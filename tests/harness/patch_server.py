@@ -7,7 +7,8 @@ separated) and before each request reads STATE_DIR/faults.txt, lines "<path as s
 [arg]":
   status CODE      answer CODE with an HTML error page
   reset            close the connection without any answer
-  stall SECONDS    send nothing for SECONDS, then close
+  stall SECONDS    send nothing until the line is gone from faults.txt or SECONDS have
+                   passed, then close
   empty            200 with a zero-byte body
   cut BYTES        announce the full length, send BYTES of the body, then close
   cut_nolength N   no Content-Length, send N bytes of the body, then close
@@ -72,7 +73,10 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
         kind, arg = fault_for(self.path)
         if kind in ("reset", "stall"):
-            time.sleep(float(arg or 0))
+            # A stall lasts as long as the test keeps its line; SECONDS only bound it.
+            deadline = time.monotonic() + float(arg or 0)
+            while kind == "stall" and time.monotonic() < deadline and fault_for(self.path)[0] == kind:
+                time.sleep(0.1)
             # A zero linger turns the close into a reset.
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.connection.close()
