@@ -4,6 +4,7 @@
 function(skh_release_key_source der output)
     set(bytes "0")
     set(size 0)
+    set(fingerprint "")
     if(der)
         if(NOT EXISTS "${der}")
             message(FATAL_ERROR "release key ${der} does not exist")
@@ -17,11 +18,13 @@ function(skh_release_key_source der output)
                                 "(skh_publish keygen writes release_public.der)")
         endif()
         string(REGEX REPLACE "(..)" "0x\\1," bytes "${hex}")
+        file(SHA256 "${der}" fingerprint)
     endif()
     file(CONFIGURE OUTPUT "${output}" CONTENT "// Generated from \"${der}\" by cmake/release_key.cmake.
 #include \"patch/release_key.h\"
 
 const unsigned char kReleaseKey[] = {${bytes}};
 const size_t kReleaseKeySize = ${size};
+const char kReleaseKeyFingerprint[] = \"${fingerprint}\";
 " @ONLY)
 endfunction()

@@ -22,6 +22,16 @@ bool AllDigits(const char* text, size_t length) {
     return length > 0;
 }
 
+// 1 to kSequenceDigitsLimit decimal digits, so that the value fits a long long.
+bool ReadSequenceNumber(const char* digits, size_t count, long long* out) {
+    if (count > kSequenceDigitsLimit || !AllDigits(digits, count))
+        return false;
+    *out = 0;
+    for (size_t i = 0; i < count; ++i)
+        *out = *out * 10 + (digits[i] - '0');
+    return true;
+}
+
 int LowerHexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -88,13 +98,11 @@ bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out) {
         if (entrySeen)
             return false;
         if (StartsWith(line, lineLength, kSequenceTag)) {
-            const char* digits = line + strlen(kSequenceTag);
-            const size_t count = lineLength - strlen(kSequenceTag);
-            if (haveSequence || count > kSequenceDigitsLimit || !AllDigits(digits, count))
+            if (haveSequence ||
+                !ReadSequenceNumber(line + strlen(kSequenceTag), lineLength - strlen(kSequenceTag),
+                                    &out->sequence)) {
                 return false;
-            out->sequence = 0;
-            for (size_t i = 0; i < count; ++i)
-                out->sequence = out->sequence * 10 + (digits[i] - '0');
+            }
             haveSequence = true;
         } else if (StartsWith(line, lineLength, kVersionTag)) {
             out->version = line + strlen(kVersionTag);
@@ -141,4 +149,30 @@ size_t WriteBuildPrefix(int build, char* out) {
         return 0;
     }
     return static_cast<size_t>(snprintf(out, kBuildPrefixSize, "#@build %d\n", build));
+}
+
+SequenceRecord ReadSequenceRecord(const char* text, size_t length, const char* fingerprint,
+                                  long long* sequence) {
+    if (length == 0)
+        return SequenceRecord::None;
+    // Only the form WriteSequenceRecord gives: no leading zero either.
+    const char* digits = text + kFingerprintLength + 1;
+    if (length <= kFingerprintLength + 1 || text[kFingerprintLength] != ' ' ||
+        (digits[0] == '0' && length > kFingerprintLength + 2) ||
+        !ReadSequenceNumber(digits, length - kFingerprintLength - 1, sequence)) {
+        return SequenceRecord::Unreadable;
+    }
+    for (size_t i = 0; i < kFingerprintLength; ++i) {
+        if (LowerHexValue(text[i]) < 0)
+            return SequenceRecord::Unreadable;
+    }
+    const bool thisKey = strlen(fingerprint) == kFingerprintLength &&
+                         memcmp(text, fingerprint, kFingerprintLength) == 0;
+    return thisKey ? SequenceRecord::Taken : SequenceRecord::None;
+}
+
+size_t WriteSequenceRecord(const char* fingerprint, long long sequence, char* out) {
+    return static_cast<size_t>(snprintf(out, kSequenceRecordLimit + 1, "%.*s %lld",
+                                        static_cast<int>(kFingerprintLength), fingerprint,
+                                        sequence));
 }

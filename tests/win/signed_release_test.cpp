@@ -10,6 +10,7 @@
 
 #include "base/launcher_state_win.h"
 #include "base/run_log_win.h"
+#include "patch/release_key.h"
 #include "patch/self_update_win.h"
 #include "support/import_hook.h"
 #include "support/test_support.h"
@@ -17,6 +18,7 @@
 namespace {
 
 const char kNoManifest[] = "Gagal ambil daftar file.";
+const std::string kSeq2 = " 2";  // the sequence record's end after the release "seq2"
 const char* const kTreeFiles[] = {"version.txt", "manifest.txt", "a.txt", "data/b.dat",
                                   "_Runtime/vc_redist.x86.exe"};
 
@@ -63,12 +65,14 @@ TEST_F(SignedReleaseTest, AReleaseTheKeyDoesNotVouchForIsNoManifestAtAll) {
         {"not signed", [] { ServeTree("unsigned"); }, "manifest is not a signed release"},
         {"a version line that is not the signed one",
          [] { ServeFile("skh-full/version.txt", "v9\n"); }, "is not the signed one"},
-        {"an older release than the folder took",
+        {"an older release than the folder took with this key",
          [this] {
              ServeTree("seq1");
-             WriteFileBytes(dir + "SKH2026_patch.sequence", "2");
+             WriteFileBytes(dir + "SKH2026_patch.sequence", kReleaseKeyFingerprint + kSeq2);
          },
          "signed release 1 is older than release 2"},
+        {"a sequence record that cannot be read",
+         [this] { WriteFileBytes(dir + "SKH2026_patch.sequence", "0"); }, "cannot be read"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -97,7 +101,7 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     EXPECT_EQ(result.finalStatus, "Selesai, tapi 2 file gagal. Klik MAIN/ulang.");
     EXPECT_FALSE(FileExists(dir + "data\\b.dat"));
     EXPECT_FALSE(FileExists(dir + "a.txt"));
-    EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), "2");
+    EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), kReleaseKeyFingerprint + kSeq2);
     EXPECT_NE(Log().find("/skh-full/data/b.dat: SHA-1 "), std::string::npos);
 
     // The honest file completes the release and returns every handle it took; the runtime
@@ -124,6 +128,21 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
               "Installer Visual C++ tidak cocok dengan rilis resmi, dilewati.");
     Sleep(1000);
     EXPECT_FALSE(FileExists(dir + "_Runtime\\vc_redist.x86.exe.started"));
+
+    // The record a launcher with another key left after a poisoned release holds this key
+    // back in nothing; a record that cannot be replaced fails the run, so that the version is
+    // not recorded.
+    dir = MakeGameDir("signed");
+    ResetLauncherForRun(dir);
+    WriteFileBytes(dir + "SKH2026_patch.sequence", std::string(64, '9') + " 999999999999999999");
+    HANDLE held = CreateFileA((dir + "SKH2026_patch.sequence").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    result = RunPatchThread();
+    CloseHandle(held);
+    EXPECT_EQ(result.finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
+    EXPECT_EQ(ReadFileBytes(dir + "a.txt"), "abc");
+    EXPECT_FALSE(FileExists(dir + "SKH2026_patch.state"));
+    EXPECT_NE(Log().find("SKH2026_patch.sequence not written"), std::string::npos) << Log();
 }
 
 // A launcher taken would end this process; with a shell that cannot start the script, a
