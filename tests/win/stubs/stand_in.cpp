@@ -3,7 +3,8 @@
 // Copied under another name it stands for every program the launcher starts (the game, the
 // settings tool, the runtime installer, a newer launcher): after half a second, so that a
 // caller that does not wait for it is seen not to, it adds how it was started to
-// "<its own path>.started", replaced whole through a rename so it is never seen half written:
+// "<its own path>.started", or the file SKH_TEST_START_RECORD names (for a copy that is deleted
+// after it ran), replaced whole through a rename so it is never seen half written:
 //   cwd=<working folder>  args=<command line after the program>  show=<SW_ value or -1>
 //
 // Copied as tasklist.exe or find.exe it records its start as well, then stands in for the
@@ -132,7 +133,9 @@ int RecordStart(const std::string& module) {
     GetStartupInfoA(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
 
-    const std::string record = module + ".started", temporary = record + ".tmp";
+    const char* named = getenv("SKH_TEST_START_RECORD");
+    const std::string record = named != nullptr ? named : module + ".started";
+    const std::string temporary = record + ".tmp";
     std::string text;
     if (FILE* old = fopen(record.c_str(), "rb")) {
         char buffer[4096];
