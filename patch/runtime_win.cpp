@@ -101,9 +101,13 @@ void RunInstallerCopy(const char* installer, const char* signedDigest) {
     }
     FileHandle held(CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!held.IsOpen()) {
+        LogProblem("cannot hold %s (error %lu)", copy, GetLastError());
+        return;
+    }
     char digest[kDigestLength + 1];
-    if (!held.IsOpen() || (signedDigest != nullptr && (!HashHeldFileSha1(held.handle, digest) ||
-                                                       strcmp(digest, signedDigest) != 0))) {
+    if (signedDigest != nullptr &&
+        (!HashHeldFileSha1(held.handle, digest) || strcmp(digest, signedDigest) != 0)) {
         LogProblem("%s does not match the signed release; not run", installer);
         SetStatus(kStatusRuntimeRefused, kRuntimeInstallPercent);
         return;
