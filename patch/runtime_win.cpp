@@ -85,11 +85,9 @@ void RemoveRunFolder(const char* folder) {
 // would load a DLL planted beside it in _Runtime\. The copy is held open without write or
 // delete sharing from its check until its process has started, so the bytes checked are the
 // bytes that run.
-void RunInstallerCopy(const char* installer, const char* signedDigest) {
-    char folder[kPathSize];
+void RunInstallerCopy(const char* installer, const char* folder, const char* signedDigest) {
     char copy[kPathSize];
-    if (!GameFolderPath(gState.gameDir, kRuntimeRunFolderName, folder, sizeof(folder)) ||
-        !GameFolderPath(gState.gameDir, kRuntimeRunCopyPath, copy, sizeof(copy)) ||
+    if (!GameFolderPath(gState.gameDir, kRuntimeRunCopyPath, copy, sizeof(copy)) ||
         !CreateDirectoryA(folder, nullptr)) {
         LogProblem("cannot make a fresh folder %s (error %lu)", folder, GetLastError());
         return;
@@ -135,16 +133,18 @@ void RunInstallerCopy(const char* installer, const char* signedDigest) {
 
 void EnsureRuntimeInstalled(const char* signedDigest) {
     char folder[kPathSize];
-    if (GameFolderPath(gState.gameDir, kRuntimeRunFolderName, folder, sizeof(folder)))
-        RemoveRunFolder(folder);
-    if (RuntimeInstalled())
-        return;
     char installer[kPathSize];
-    if (!GameFolderPath(gState.gameDir, kRuntimeInstallerPath, installer, sizeof(installer)))
+    if (!GameFolderPath(gState.gameDir, kRuntimeRunFolderName, folder, sizeof(folder)) ||
+        !GameFolderPath(gState.gameDir, kRuntimeInstallerPath, installer, sizeof(installer))) {
+        return;
+    }
+    // A copy left by a start that was closed while its installer ran.
+    RemoveRunFolder(folder);
+    if (RuntimeInstalled())
         return;
     PathFacts facts = QueryPathFacts(installer);
     if (!facts.exists || facts.isDirectory)
         return;
-    RunInstallerCopy(installer, signedDigest);
+    RunInstallerCopy(installer, folder, signedDigest);
     RemoveRunFolder(folder);
 }
