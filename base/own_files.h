@@ -11,6 +11,8 @@
 #define SKH_SEQUENCE_FILE "SKH2026_patch.sequence"
 #define SKH_GAME_CLIENT_FILE "SKH2026.exe"
 #define SKH_SETTINGS_TOOL_FILE "setrovia.exe"
+#define SKH_RUNTIME_INSTALLER_FILE "vc_redist.x86.exe"
+#define SKH_RUNTIME_RUN_FOLDER "_skh_runtime"
 
 constexpr char kLauncherFileName[] = SKH_LAUNCHER_FILE;
 constexpr char kNewLauncherFileName[] = SKH_NEW_LAUNCHER_FILE;
@@ -25,10 +27,14 @@ constexpr char kHandoverFileName[] = SKH_HANDOVER_FILE;
 constexpr char kSequenceFileName[] = SKH_SEQUENCE_FILE;
 constexpr char kGameClientFileName[] = SKH_GAME_CLIENT_FILE;
 constexpr char kSettingsToolFileName[] = SKH_SETTINGS_TOOL_FILE;
-// As the game folder holds it.
-constexpr char kRuntimeInstallerPath[] = "_Runtime\\vc_redist.x86.exe";
+// As the game folder holds it, and as a manifest lists it.
+constexpr char kRuntimeInstallerPath[] = "_Runtime\\" SKH_RUNTIME_INSTALLER_FILE;
+// The folder of the launcher's own that the installer is copied into and started from: it
+// holds no other file that the installer could load.
+constexpr char kRuntimeRunFolderName[] = SKH_RUNTIME_RUN_FOLDER;
+constexpr char kRuntimeRunCopyPath[] = SKH_RUNTIME_RUN_FOLDER "\\" SKH_RUNTIME_INSTALLER_FILE;
 
 // The files a client tree must never overwrite: the launcher, its update and its records.
 constexpr const char* kLauncherOwnFiles[] = {
     kLauncherFileName, kNewLauncherFileName, kUpdateScriptFileName, kStateFileName,
-    kRunLogFileName,   kHandoverFileName,    kSequenceFileName};
+    kRunLogFileName,   kHandoverFileName,    kSequenceFileName,     kRuntimeRunFolderName};

@@ -5,6 +5,16 @@ namespace {
 
 constexpr DWORD kFileChunk = 64 << 10;
 
+bool AddHeldFileToHash(HCRYPTHASH hash, HANDLE file) {
+    BYTE chunk[kFileChunk];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, kFileChunk, &got, nullptr) && got > 0) {
+        if (!CryptHashData(hash, chunk, got, 0))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Sha1Begin(Sha1* sha1) {
@@ -34,18 +44,15 @@ bool Sha1Finish(Sha1* sha1, char* out) {
 bool AddFileToHash(HCRYPTHASH hash, const char* path) {
     FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsOpen())
-        return false;
-    BYTE chunk[kFileChunk];
-    DWORD got = 0;
-    while (ReadFile(file.handle, chunk, kFileChunk, &got, nullptr) && got > 0) {
-        if (!CryptHashData(hash, chunk, got, 0))
-            return false;
-    }
-    return true;
+    return file.IsOpen() && AddHeldFileToHash(hash, file.handle);
 }
 
 bool HashFileSha1(const char* path, char* out) {
     Sha1 sha1;
     return Sha1Begin(&sha1) && AddFileToHash(sha1.hash.hash, path) && Sha1Finish(&sha1, out);
+}
+
+bool HashHeldFileSha1(HANDLE file, char* out) {
+    Sha1 sha1;
+    return Sha1Begin(&sha1) && AddHeldFileToHash(sha1.hash.hash, file) && Sha1Finish(&sha1, out);
 }

@@ -23,3 +23,5 @@ bool AddFileToHash(HCRYPTHASH hash, const char* path);
 // Writes the file's SHA-1 as kDigestLength lowercase digits and a zero into out; false when
 // the file cannot be opened or the digest service fails.
 bool HashFileSha1(const char* path, char* out);
+// The same for a file the caller holds open, read from its current position to its end.
+bool HashHeldFileSha1(HANDLE file, char* out);

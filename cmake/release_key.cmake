@@ -15,6 +15,7 @@ set(SKH_RSA3072_SPKI_HEX
 function(skh_release_key_source der output)
     set(bytes "0")
     set(size 0)
+    set(fingerprint "")
     if(der)
         if(NOT EXISTS "${der}")
             message(FATAL_ERROR "release key ${der} does not exist")
@@ -41,12 +42,14 @@ function(skh_release_key_source der output)
                                 "must never be built into the launcher")
         endif()
         string(REGEX REPLACE "(..)" "0x\\1," bytes "${hex}")
+        file(SHA256 "${der}" fingerprint)
     endif()
     file(CONFIGURE OUTPUT "${output}" CONTENT "// Generated from \"${der}\" by cmake/release_key.cmake.
 #include \"patch/release_key.h\"
 
 const unsigned char kReleaseKey[] = {${bytes}};
 const size_t kReleaseKeySize = ${size};
+const char kReleaseKeyFingerprint[] = \"${fingerprint}\";
 " @ONLY)
 endfunction()
 

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/own_files.h"
 #include "patch/stage_progress.h"
 
 int CountManifestLines(const char* text) {
@@ -82,11 +83,27 @@ bool IsDeviceName(const char* part, size_t length) {
         if (EqualsIgnoreCase(part, base, device))
             return true;
     }
-    if (base == 4 && (EqualsIgnoreCase(part, 3, "COM") || EqualsIgnoreCase(part, 3, "LPT")) &&
-        part[3] >= '0' && part[3] <= '9') {
-        return true;
-    }
-    return false;
+    // The superscript digits are Windows-1252 bytes B9, B2 and B3: "COM\xB9" is a port too.
+    const unsigned char number = static_cast<unsigned char>(part[base == 4 ? 3 : 0]);
+    return base == 4 && (EqualsIgnoreCase(part, 3, "COM") || EqualsIgnoreCase(part, 3, "LPT")) &&
+           ((number >= '0' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3);
+}
+
+// Windows finds a file by its 8.3 short name as well ("SKH202~1.SEQ" can be the sequence
+// record): at most eight characters ending in "~" and digits, then at most three more after
+// a dot. Windows drops trailing dots and blanks before it looks a name up.
+bool IsShortNamePart(const char* part, size_t length) {
+    while (length > 0 && (part[length - 1] == '.' || part[length - 1] == ' '))
+        --length;
+    size_t base = length;
+    while (base > 0 && part[base - 1] != '.')
+        --base;
+    base = base == 0 ? length : base - 1;
+    size_t digitsStart = base;
+    while (digitsStart > 0 && part[digitsStart - 1] >= '0' && part[digitsStart - 1] <= '9')
+        --digitsStart;
+    return base <= 8 && length - base <= 4 && digitsStart < base && digitsStart > 0 &&
+           part[digitsStart - 1] == '~';
 }
 
 // ".." and its spellings that Windows trims to it ("...", ".. ").
@@ -102,6 +119,27 @@ bool IsParentPart(const char* part, size_t length) {
     return dots >= 2;
 }
 
+// A part Windows drops from a path, or one made only of dots and blanks (those with two dots
+// or more are refused as parent parts).
+bool IsDroppedPart(const char* part, size_t length) {
+    return strspn(part, ". ") >= length;
+}
+
+// The launcher's own files, and names that start like them (its temporary copies, and the
+// ".local" or ".manifest" files Windows reads beside a program), compared without case.
+bool IsOwnName(const char* part, size_t length) {
+    for (const char* own : kLauncherOwnFiles) {
+        const size_t ownLength = strlen(own);
+        bool same = length >= ownLength;
+        for (size_t i = 0; same && i < ownLength; ++i)
+            same = toupper(static_cast<unsigned char>(part[i])) ==
+                   toupper(static_cast<unsigned char>(own[i]));
+        if (same)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IsRefusedPath(const char* path) {
@@ -109,11 +147,18 @@ bool IsRefusedPath(const char* path) {
         return true;
     if (strchr(path, ':') != nullptr)
         return true;
+    bool topLevel = true;  // no part Windows keeps has come yet
     const char* part = path;
     for (;;) {
         size_t length = strcspn(part, "/\\");
-        if (IsParentPart(part, length) || IsDeviceName(part, length))
+        if (IsParentPart(part, length) || IsDeviceName(part, length) ||
+            IsShortNamePart(part, length))
             return true;
+        if (topLevel && !IsDroppedPart(part, length)) {
+            if (IsOwnName(part, length))
+                return true;
+            topLevel = false;
+        }
         if (part[length] == '\0')
             return false;
         part += length + 1;

@@ -45,8 +45,10 @@ EntryAction DecideEntry(bool exists, bool isDirectory, long long fileSize, long 
 // Rows that need the digest: keep when hashing failed or the digests are equal.
 EntryAction DecideAfterHash(bool hashed, const char* computedDigest, const char* digestField);
 
-// Paths that could reach outside the game folder, or name a device instead of a file:
-// absolute, with a drive or stream colon, with a ".." part, or a reserved device name.
+// Paths that could reach outside the game folder, name a device instead of a file, or reach
+// the launcher's own files: absolute, with a drive or stream colon, a ".." part, a reserved
+// device name (COM1, COM\xB9, NUL.txt), a part of the 8.3 short-name form (DATA~1.PAK), or a
+// name at the top of the folder that starts like one of the launcher's own, in any case.
 bool IsRefusedPath(const char* path);
 
 // Percent-encodes a path field for the download address; false when the result would be

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "base/game_files_win.h"
@@ -18,6 +17,7 @@
 #include "patch/manifest_win.h"
 #include "patch/patch_run.h"
 #include "patch/release_check_win.h"
+#include "patch/release_key.h"
 #include "patch/runtime_win.h"
 #include "patch/self_update_win.h"
 #include "patch/stage_progress.h"
@@ -25,19 +25,30 @@
 namespace {
 
 constexpr int kFinalMessageSize = 400;
-constexpr int kSequenceTextSize = 32;
 
-// Reads the highest signed release this folder accepted; 0 when it has accepted none.
-long long AcceptedSequence() {
-    char text[kSequenceTextSize];
-    ReadGameFile(kSequenceFileName, text, sizeof(text));
-    return strtoll(text, nullptr, 10);
+// The highest signed release this folder took with this launcher's key: 0 when it took none.
+// False when the record is there but cannot be read: no release is taken then, as one read as
+// 0 would let an older release back in.
+bool AcceptedSequence(long long* accepted) {
+    char text[kSequenceRecordLimit + 2];  // one byte more shows a record that is too long
+    const int length = ReadGameFile(kSequenceFileName, text, sizeof(text));
+    const SequenceRecord record = length < 0 ? SequenceRecord::Unreadable
+                                             : ReadSequenceRecord(text, static_cast<size_t>(length),
+                                                                  kReleaseKeyFingerprint, accepted);
+    if (record == SequenceRecord::None)
+        *accepted = 0;
+    if (record != SequenceRecord::Unreadable)
+        return true;
+    LogProblem("%s cannot be read: no signed release is taken until it is deleted",
+               kSequenceFileName);
+    return false;
 }
 
 // A signed release is taken only whole: its signature checks out, its version line is the
-// one the server serves, and it is not older than one this folder already took. The
-// signature line is cut off the manifest text afterwards.
-bool AcceptSignedRelease(FetchedText* manifest, const char* serverVersion) {
+// one the server serves, and it is not older than one this folder already took with this
+// key. The signature line is cut off the manifest text afterwards. *recorded is false when
+// the release was taken but the sequence record could not be written.
+bool AcceptSignedRelease(FetchedText* manifest, const char* serverVersion, bool* recorded) {
     SignedManifest release;
     if (!ReadSignedManifest(manifest->text, manifest->length, &release)) {
         LogProblem("manifest is not a signed release");
@@ -52,15 +63,22 @@ bool AcceptSignedRelease(FetchedText* manifest, const char* serverVersion) {
         LogProblem("version line \"%.100s\" is not the signed one", serverVersion);
         return false;
     }
-    const long long accepted = AcceptedSequence();
+    long long accepted = 0;
+    if (!AcceptedSequence(&accepted))
+        return false;
     if (release.sequence < accepted) {
         LogProblem("signed release %lld is older than release %lld, already taken",
                    release.sequence, accepted);
         return false;
     }
-    char text[kSequenceTextSize];
-    int length = snprintf(text, sizeof(text), "%lld", release.sequence);
-    WriteGameFile(kSequenceFileName, text, static_cast<size_t>(length));
+    char record[kSequenceRecordLimit + 1];
+    *recorded =
+        WriteGameFile(kSequenceFileName, record,
+                      WriteSequenceRecord(kReleaseKeyFingerprint, release.sequence, record));
+    if (!*recorded) {
+        LogProblem("%s not written (error %lu): the version is not recorded", kSequenceFileName,
+                   GetLastError());
+    }
     manifest->text[release.signedLength] = '\0';
     return true;
 }
@@ -110,11 +128,16 @@ unsigned __stdcall PatchThreadProc(void*) {
     // A release the launcher's key does not vouch for is treated as no manifest at all:
     // nothing is downloaded, written or recorded.
     const bool signedRelease = ReleasesAreSigned();
+    bool recorded = true;
     if (manifest.IsEmpty() ||
-        (signedRelease && !AcceptSignedRelease(&manifest, serverVersion.text)))
+        (signedRelease && !AcceptSignedRelease(&manifest, serverVersion.text, &recorded)))
         return FinishRun(kStatusManifestFailed);
 
     ManifestCounts counts = RunManifestCheck(manifest.text, versionChanged, signedRelease);
+    // A release this folder could not record counts as a failed file: the version stays
+    // unrecorded, so the next start takes the release again and checks every digest.
+    if (!recorded)
+        ++counts.failedCount;
     if (counts.failedCount == 0)
         WriteGameFile(kStateFileName, serverVersion.text, strlen(serverVersion.text));
 

@@ -7,3 +7,6 @@
 
 extern const unsigned char kReleaseKey[];
 extern const size_t kReleaseKeySize;
+// The SHA-256 of kReleaseKey in lowercase hexadecimal, which names the key in the folder's
+// sequence record; empty without a key.
+extern const char kReleaseKeyFingerprint[];

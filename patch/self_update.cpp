@@ -2,6 +2,7 @@
 #include "patch/self_update.h"
 
 #include <limits.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "base/decimal.h"
@@ -32,22 +33,32 @@ int ParseBuildNumber(const char* text) {
     return negative ? static_cast<int>(-static_cast<long long>(value)) : static_cast<int>(value);
 }
 
-// Waits while a launcher process is alive (one ping pass is about a second), then moves the
-// new build over the old one, starts it and deletes itself.
+// Waits while this launcher's process is alive (one ping pass is about a second), then moves
+// the new build over the old one, starts it and deletes itself. The process is named by its
+// id and its image name: launchers of other game folders run on, and an id that a program of
+// another name took over is not waited for.
 // clang-format off
-const char kUpdateScript[] =
-    "@echo off\r\n"
-    "chcp 65001 >nul 2>&1\r\n"
-    "cd /d \"%~dp0\"\r\n"
-    ":wait\r\n"
-    "tasklist /fi \"imagename eq " SKH_LAUNCHER_FILE "\" 2>nul | find /i \"" SKH_LAUNCHER_FILE "\" >nul\r\n"
-    "if not errorlevel 1 (\r\n"
-    "  ping -n 2 127.0.0.1 >nul\r\n"
-    "  goto wait\r\n"
-    ")\r\n"
-    "move /y \"" SKH_NEW_LAUNCHER_FILE "\" \"" SKH_LAUNCHER_FILE "\" >nul\r\n"
-    "start \"\" \"" SKH_LAUNCHER_FILE "\"\r\n"
-    "del \"%~f0\"\r\n";
+size_t WriteUpdateScript(const char* toolsFolder, unsigned long processId, char* out,
+                         size_t outSize) {
+    for (const char* p = toolsFolder; *p != '\0'; ++p) {
+        if (*p == '%' || static_cast<unsigned char>(*p) >= 0x80)
+            return 0;
+    }
+    const int length = snprintf(out, outSize,
+        "@echo off\r\n"
+        "\"%s\\chcp.com\" 65001 >nul 2>&1\r\n"
+        "cd /d \"%%~dp0\"\r\n"
+        ":wait\r\n"
+        "\"%s\\tasklist.exe\" /fi \"pid eq %lu\" /fi \"imagename eq " SKH_LAUNCHER_FILE "\" 2>nul"
+            " | \"%s\\find.exe\" /i \"" SKH_LAUNCHER_FILE "\" >nul\r\n"
+        "if not errorlevel 1 (\r\n"
+        "  \"%s\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
+        "  goto wait\r\n"
+        ")\r\n"
+        "move /y \"" SKH_NEW_LAUNCHER_FILE "\" \"" SKH_LAUNCHER_FILE "\" >nul\r\n"
+        "start \"\" \"" SKH_LAUNCHER_FILE "\"\r\n"
+        "del \"%%~f0\"\r\n",
+        toolsFolder, toolsFolder, processId, toolsFolder, toolsFolder);
+    return length > 0 && static_cast<size_t>(length) < outSize ? static_cast<size_t>(length) : 0;
+}
 // clang-format on
-
-static_assert(sizeof(kUpdateScript) == kUpdateScriptSize + 1, "the script must stay 320 bytes");

@@ -11,7 +11,14 @@ int ParseBuildNumber(const char* text);
 // Anything shorter cannot hold a PE header; error pages and empty bodies end here.
 constexpr long long kMinLauncherSize = 64;
 
-// The script is exactly kUpdateScriptSize bytes: twelve CR LF lines. The array holds one
-// more byte, the literal's terminating zero, which is never written to disk.
-constexpr size_t kUpdateScriptSize = 320;
-extern const char kUpdateScript[];
+// Room for the update script with a tools folder of up to 259 characters named four times.
+constexpr size_t kUpdateScriptSize = 2048;
+
+// Writes the update script into out and returns its length: twelve CR LF lines that wait while
+// the launcher process processId runs, move the new build over the launcher, start it and
+// delete themselves. The script's working folder is the game folder, so the system's programs
+// run from toolsFolder by full path. 0 when the script does not fit outSize, or the folder
+// holds a "%" (which the script would expand) or a byte above 127 (which it would read as
+// UTF-8 once it has switched to code page 65001).
+size_t WriteUpdateScript(const char* toolsFolder, unsigned long processId, char* out,
+                         size_t outSize);

@@ -18,6 +18,7 @@
 #include "base/server_urls.h"
 #include "base/shell_start_win.h"
 #include "base/status_win.h"
+#include "base/system_tools_win.h"
 #include "build_config.h"
 #include "patch/release_check_win.h"
 #include "patch/self_update.h"
@@ -120,7 +121,13 @@ bool StartHandover(const Offer& offer) {
     // build must find it, or it would hand over again, on every start.
     char record[kBuildTextSize];
     int length = snprintf(record, sizeof(record), "%d", offer.build);
-    if (!WriteGameFile(kUpdateScriptFileName, kUpdateScript, kUpdateScriptSize) ||
+    char tools[kPathSize];
+    char scriptText[kUpdateScriptSize];
+    const size_t scriptLength =
+        SystemToolsFolder(tools, sizeof(tools))
+            ? WriteUpdateScript(tools, GetCurrentProcessId(), scriptText, sizeof(scriptText))
+            : 0;
+    if (scriptLength == 0 || !WriteGameFile(kUpdateScriptFileName, scriptText, scriptLength) ||
         !WriteGameFile(kHandoverFileName, record, static_cast<size_t>(length))) {
         LogProblem("cannot write %s (error %lu)", script, GetLastError());
         DeleteUpdateFiles();

@@ -16,6 +16,11 @@ bool StartsWith(const char* line, size_t length, const char* tag) {
     return length >= tagLength && memcmp(line, tag, tagLength) == 0;
 }
 
+// 1 to kSequenceDigitsLimit decimal digits, so that the value fits a long long.
+bool ReadSequenceNumber(const char* digits, size_t count, long long* out) {
+    return count <= kSequenceDigitsLimit && ParseDecimal(digits, count, 0, LLONG_MAX, out);
+}
+
 int LowerHexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -82,11 +87,11 @@ bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out) {
         if (entrySeen)
             return false;
         if (StartsWith(line, lineLength, kSequenceTag)) {
-            const char* digits = line + strlen(kSequenceTag);
-            const size_t count = lineLength - strlen(kSequenceTag);
-            if (haveSequence || count > kSequenceDigitsLimit ||
-                !ParseDecimal(digits, count, 0, LLONG_MAX, &out->sequence))
+            if (haveSequence ||
+                !ReadSequenceNumber(line + strlen(kSequenceTag), lineLength - strlen(kSequenceTag),
+                                    &out->sequence)) {
                 return false;
+            }
             haveSequence = true;
         } else if (StartsWith(line, lineLength, kVersionTag)) {
             out->version = line + strlen(kVersionTag);
@@ -127,4 +132,33 @@ size_t WriteBuildPrefix(int build, char* out) {
         return 0;
     }
     return static_cast<size_t>(snprintf(out, kBuildPrefixSize, "#@build %d\n", build));
+}
+
+SequenceRecord ReadSequenceRecord(const char* text, size_t length, const char* fingerprint,
+                                  long long* sequence) {
+    // Launchers before the fingerprint wrote the bare number, of a key nobody can name now:
+    // such a folder starts as a new one would, rather than being locked out of every release.
+    long long legacy;
+    if (length == 0 || ReadSequenceNumber(text, length, &legacy))
+        return SequenceRecord::None;
+    // Only the form WriteSequenceRecord gives: no leading zero either.
+    const char* digits = text + kFingerprintLength + 1;
+    if (length <= kFingerprintLength + 1 || text[kFingerprintLength] != ' ' ||
+        (digits[0] == '0' && length > kFingerprintLength + 2) ||
+        !ReadSequenceNumber(digits, length - kFingerprintLength - 1, sequence)) {
+        return SequenceRecord::Unreadable;
+    }
+    for (size_t i = 0; i < kFingerprintLength; ++i) {
+        if (LowerHexValue(text[i]) < 0)
+            return SequenceRecord::Unreadable;
+    }
+    const bool thisKey = strlen(fingerprint) == kFingerprintLength &&
+                         memcmp(text, fingerprint, kFingerprintLength) == 0;
+    return thisKey ? SequenceRecord::Taken : SequenceRecord::None;
+}
+
+size_t WriteSequenceRecord(const char* fingerprint, long long sequence, char* out) {
+    return static_cast<size_t>(snprintf(out, kSequenceRecordLimit + 1, "%.*s %lld",
+                                        static_cast<int>(kFingerprintLength), fingerprint,
+                                        sequence));
 }

@@ -28,6 +28,25 @@ struct SignedManifest {
 // any other "#@" line, and for any CR or zero byte in the text.
 bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out);
 
+// The folder's sequence record names the key that took the release: "<fingerprint> <sequence>",
+// the key's kFingerprintLength lowercase hexadecimal digits, one blank, 1 to 18 decimal digits.
+// A launcher with another key so starts from that key's own record, and a record a leaked key
+// has pushed up holds back only launchers that still trust that key.
+constexpr size_t kFingerprintLength = 64;  // SHA-256
+constexpr size_t kSequenceRecordLimit = kFingerprintLength + 1 + kSequenceDigitsLimit;
+
+enum class SequenceRecord { None, Taken, Unreadable };
+
+// Reads a sequence record of length bytes for the key with this fingerprint: None for an empty
+// one, one of another key or the bare number older launchers wrote, Taken with *sequence for one of
+// this key, Unreadable for anything but the form WriteSequenceRecord gives (which must hold every
+// release back, as no record would let any through).
+SequenceRecord ReadSequenceRecord(const char* text, size_t length, const char* fingerprint,
+                                  long long* sequence);
+
+// Writes the record into out (kSequenceRecordLimit + 1 bytes) and returns its length.
+size_t WriteSequenceRecord(const char* fingerprint, long long sequence, char* out);
+
 constexpr size_t kBuildPrefixSize = 20;  // "#@build 2147483647\n" and its zero
 
 struct LauncherOffer {

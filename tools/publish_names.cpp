@@ -118,7 +118,8 @@ std::string PublishedPathProblem(const std::string& path) {
     if (path.find_first_of("<>\"?*") != std::string::npos)
         return "the characters < > \" ? * cannot be stored in a Windows file name";
     if (IsRefusedPath(path.c_str()))
-        return "the launcher refuses this path (a \"..\" part or a device name such as NUL)";
+        return "the launcher refuses this path (a \"..\" part, a device name such as NUL or "
+               "COM\u00B9, a short name such as DATA~1.PAK, or a name of the launcher's own)";
     size_t start = 0;
     for (;;) {
         size_t end = path.find('/', start);

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The launcher replacing itself under Wine with the script it writes: 1. a real newer build
 # (the stand-in) takes its place and starts; 2. an offer of build 5 that serves this build 4
-# hands over once, then patches; 3. the script's wait loop, its process probe swapped for a
-# flag file, because Wine's tasklist cannot find a process by name.
+# hands over once, then patches; 3. a hand-over in one folder while a launcher runs in another.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin self-update || exit 1
@@ -48,29 +47,33 @@ wait_until 30 script_done || fail "the script or the new file stayed"
 wait_until 10 bash -c "xdotool search --name 'Skarnevo Kelmoran Heritage 2026' >/dev/null" ||
     fail "no launcher window after the hand-over"
 
-# 3. The product's own script, as the shipped launcher holds it, with line 5 replaced:
-# "dir" of a flag file gives the same errorlevels as the process probe.
+# 3. Two game folders: one hands over while the other's launcher runs on. The script runs its
+# tools from the system folder, here stand-ins that list processes as tasklist does (Wine's
+# lists none), and waits for its own launcher only; a tasklist.exe in the game folder never runs.
+tools=$WINEPREFIX/drive_c/skh-tests/e2e/tools
+other=$WINEPREFIX/drive_c/skh-tests/e2e/self-update-other
+rm -rf "$tools" "$other"
+mkdir -p "$tools" "$other"
+cp "$stub" "$tools/tasklist.exe"
+cp "$stub" "$tools/find.exe"
+cp "$build/SKH2026_Patcher_test.exe" "$other/SKH2026_Patcher.exe"
+rm -f "$www/skh-share/patcher_version.txt"
+start_launcher "$other"
+other_pid=$launcher_pid
+wait_until 60 test -s "$other/SKH2026_patch.state" || fail "the other folder's launcher did not run"
+game=$game-two  # the build 4 that test 2 handed over to still runs in the first folder
 offer 5 "$stub"
-cp "$stub" "$game/SKH2026_Patcher.new.exe"
-printf 'old' >"$game/SKH2026_Patcher.exe"
-touch "$game/hold.flag"
-python3 - "$build/SKH2026_Patcher.exe" "$game/_skh_update.bat" <<'PY'
-import sys
-image = open(sys.argv[1], "rb").read()
-start = image.index(b"@echo off\r\n")
-lines = image[start:start + 320].split(b"\r\n")
-assert lines[4].startswith(b"tasklist "), lines[4]
-lines[4] = b'dir /b "hold.flag" >nul 2>&1'
-open(sys.argv[2], "wb").write(b"\r\n".join(lines))
-PY
-(cd "$game" && exec wine cmd /c '_skh_update.bat' >/dev/null 2>&1) &
-script_pid=$!
-wait_until 3 bash -c "! kill -0 $script_pid 2>/dev/null"
-check "while the launcher runs the script waits" "old running" \
-    "$(cat "$game/SKH2026_Patcher.exe") $(kill -0 $script_pid 2>/dev/null && echo running)"
-rm "$game/hold.flag"
-wait_until 30 bash -c "! kill -0 $script_pid 2>/dev/null" || fail "the script did not leave its loop"
-wait_until 30 test -s "$game/SKH2026_Patcher.exe.started" || fail "the new build was not started"
-same "$stub" "$game/SKH2026_Patcher.exe" "moved after the wait"
-check "the script deleted itself" no "$([ -e "$game/_skh_update.bat" ] && echo yes || echo no)"
+cp "$stub" "$game/tasklist.exe"
+export SKH_TEST_TOOLS_FOLDER='C:\skh-tests\e2e\tools'
+start_launcher "$game"
+unset SKH_TEST_TOOLS_FOLDER
+end_launcher
+check "the launcher hands over" 0 "$ended"
+wait_until 30 test -s "$game/SKH2026_Patcher.exe.started" ||
+    fail "the hand-over waited for the other folder's launcher"
+same "$stub" "$game/SKH2026_Patcher.exe" "the new build took the launcher's place"
+check "the other folder's launcher runs on, untouched" "running SKH2026_Patcher.exe" \
+    "$(kill -0 "$other_pid" 2>/dev/null && echo running) $(ls "$other" | grep -v '^SKH2026_patch')"
+check "the script ran the system folder's tasklist, never the game folder's" "yes no" \
+    "$([ -s "$tools/tasklist.exe.started" ] && echo yes || echo no) $([ -e "$game/tasklist.exe.started" ] && echo yes || echo no)"
 report

@@ -113,6 +113,14 @@ void FuzzSigned(const char* text, size_t length) {
         Require(m.version >= text && at + m.versionLength < m.signedLength);
         Require(all.find('\n', at) == at + m.versionLength);
     }
+    // A record read as this key's is the very one the launcher writes for it.
+    const std::string fingerprint = all.substr(0, kFingerprintLength);
+    long long sequence = 0;
+    if (ReadSequenceRecord(text, length, fingerprint.c_str(), &sequence) == SequenceRecord::Taken) {
+        char record[kSequenceRecordLimit + 1];
+        Require(std::string(record, WriteSequenceRecord(fingerprint.c_str(), sequence, record)) ==
+                all);
+    }
     LauncherOffer offer;
     if (ReadLauncherOffer(text, length, &offer)) {
         CheckSignatureLine(all, all.find('\n') + 1, offer.signature);

@@ -97,11 +97,16 @@ TEST(ManifestPaths, RefusesWhatCouldLeaveTheGameFolderOrNameADevice) {
     for (const char* path :
          {"/etc/passwd", "\\Windows\\win.ini", "C:\\x.dll", "c:x", "data/file.txt:stream", "../x",
           "a/../../x", "a\\..\\x", "..", "a/.../b", "a/.. /b", "NUL", "data/con.txt", "lpt1",
-          "Com9.log", "\\\\server\\share\\x"}) {
+          "Com9.log", "\\\\server\\share\\x",
+          // Superscript digits name ports too; so do short names and the launcher's own files.
+          "COM\xB9", "lpt\xB2.txt", "d/Com\xB3 .log", "SKH202~1.SEQ", "d/PROGR~12/x", "DATA~1. ",
+          "skh2026_PATCH.sequence", "./SKH2026_Patcher.exe", "SKH2026_patch.state.tmp",
+          "_skh_update.bat. ", "SKH2026_Patcher.exe.local", "_skh_runtime/version.dll"}) {
         EXPECT_TRUE(IsRefusedPath(path)) << path;
     }
     for (const char* path : {"data/a.pak", "a b/c d.txt", ".hidden", "a/./b", "a..b", "..a",
-                             "console.txt", "com10", "nulled/x", "", "\xE9t\xE9.txt"}) {
+                             "console.txt", "com10", "COM\xB9x", "nulled/x", "", "\xE9t\xE9.txt",
+                             "longname~1.txt", "DATA~1.PAKS", "a~.txt", "d/SKH2026_patch.state"}) {
         EXPECT_FALSE(IsRefusedPath(path)) << path;
     }
 }

@@ -55,4 +55,29 @@ TEST(SignedRelease, LauncherOffersAndTheirSignedPrefix) {
         EXPECT_FALSE(ReadLauncherOffer(text.data(), text.size(), &offer)) << text;
 }
 
+TEST(SignedRelease, SequenceRecordsBelongToTheKeyThatTookTheRelease) {
+    const std::string mine(64, 'a'), other = std::string(63, 'a') + "b";
+    char out[kSequenceRecordLimit + 1];
+    const std::string record(out, WriteSequenceRecord(mine.c_str(), 999999999999999999LL, out));
+    EXPECT_EQ(record, mine + " 999999999999999999");
+    long long sequence = 0;
+    EXPECT_EQ(ReadSequenceRecord(record.data(), record.size(), mine.c_str(), &sequence),
+              SequenceRecord::Taken);
+    EXPECT_EQ(sequence, 999999999999999999LL);
+    EXPECT_EQ(ReadSequenceRecord(record.data(), record.size(), other.c_str(), &sequence),
+              SequenceRecord::None);
+    EXPECT_EQ(ReadSequenceRecord("", 0, mine.c_str(), &sequence), SequenceRecord::None);
+    // An older launcher's bare number names no key: the folder starts afresh, not locked out.
+    EXPECT_EQ(ReadSequenceRecord("2", 1, mine.c_str(), &sequence), SequenceRecord::None);
+    // No number, 19 digits, a leading zero, two blanks, an uppercase
+    // digit, a line break, a zero byte, a cut fingerprint.
+    for (const std::string& text :
+         {std::string("2 "), mine + " ", mine + " 1000000000000000000", mine + " 02", mine + "  2",
+          std::string(64, 'A') + " 2", mine + " 2\n", mine + std::string(" 2\0", 3),
+          mine.substr(1) + " 2"})
+        EXPECT_EQ(ReadSequenceRecord(text.data(), text.size(), mine.c_str(), &sequence),
+                  SequenceRecord::Unreadable)
+            << text;
+}
+
 }  // namespace

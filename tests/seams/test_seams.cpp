@@ -1,8 +1,9 @@
-// The test build's seams: a patch root chosen at run time, a record of the status lines and a
-// tally of GDI objects, linked instead of base/server_urls.cpp, base/status_note.cpp and
-// render/gdi_tally.cpp.
+// The test build's seams: a patch root and a system tools folder chosen at run time, a record
+// of the status lines and a tally of GDI objects, linked instead of base/server_urls.cpp,
+// base/system_tools_win.cpp, base/status_note.cpp and render/gdi_tally.cpp.
 #include "test_seams.h"
 
+#include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -12,6 +13,7 @@
 #include "base/server_files.h"
 #include "base/server_urls.h"
 #include "base/status_note.h"
+#include "base/system_tools_win.h"
 #include "build_config.h"
 #include "render/gdi_tally.h"
 
@@ -45,6 +47,17 @@ const char* const SHARE_BASE_URL = gShareBase;
 void SetPatchRootForTests(const char* root) {
     snprintf(gFullBase, sizeof(gFullBase), "%s/%s/", root, kFullTreeName);
     snprintf(gShareBase, sizeof(gShareBase), "%s/%s/", root, kShareTreeName);
+}
+
+// SKH_TEST_TOOLS_FOLDER points the update script at stand-ins: Wine's tasklist lists no
+// process at all.
+bool SystemToolsFolder(char* out, size_t outSize) {
+    const char* folder = getenv("SKH_TEST_TOOLS_FOLDER");
+    if (folder == nullptr || *folder == '\0') {
+        const UINT length = GetSystemDirectoryA(out, static_cast<UINT>(outSize));
+        return length > 0 && length < outSize;
+    }
+    return static_cast<size_t>(snprintf(out, outSize, "%s", folder)) < outSize;
 }
 
 void NoteStatus(const char* text, int percent) {

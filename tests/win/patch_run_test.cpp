@@ -103,13 +103,15 @@ struct Game {
     bool Logged(const std::string& text) const {
         return Read("SKH2026_patch.log").find(text) != std::string::npos;
     }
+    // The installer runs as a copy that is deleted after it, so it records its start here.
     void PlaceInstaller() const {
         CreateDirectoryA((dir + "_Runtime").c_str(), nullptr);
         CopyFileA(StandInPath().c_str(), Path("_Runtime\\vc_redist.x86.exe").c_str(), FALSE);
+        SetEnvironmentVariableA("SKH_TEST_START_RECORD", Path("installer.started").c_str());
     }
     // Written half a second after the installer starts: found as the run ends, it shows
     // that the run waited for it.
-    bool InstallerRan() const { return !Read("_Runtime\\vc_redist.x86.exe.started").empty(); }
+    bool InstallerRan() const { return !Read("installer.started").empty(); }
 };
 
 using Check = std::function<void(const Game&, const PatchRunResult&)>;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "base/launcher_state_win.h"
 #include "base/run_log_win.h"
+#include "patch/release_key.h"
 #include "patch/self_update_win.h"
 #include "support/import_hook.h"
 #include "support/test_support.h"
@@ -17,6 +19,7 @@
 namespace {
 
 const char kNoManifest[] = "Gagal ambil daftar file.";
+const std::string kSeq2 = " 2";  // the sequence record's end after the release "seq2"
 const char* const kTreeFiles[] = {"version.txt", "manifest.txt", "a.txt", "data/b.dat",
                                   "_Runtime/vc_redist.x86.exe"};
 
@@ -36,6 +39,26 @@ void TamperServed(const std::string& path, size_t at) {
     std::string bytes = ReadFileBytes(Fixture("seq2/skh-full/" + path));
     bytes[at] ^= 1;
     ServeFile("skh-full/" + path, bytes);
+}
+
+// Stands in for the shell as the runtime installer starts: notes what the installer's folder
+// holds, and whether a program could now write the installer, or replace it, after its check.
+void* gRealShellExecuteEx = nullptr;
+std::vector<std::string> gInstallerFolder;
+bool gInstallerReplaceable = false;
+BOOL WINAPI WatchedShellExecuteEx(SHELLEXECUTEINFOA* info) {
+    const std::string path = info->lpFile;
+    gInstallerFolder = ListFilesRecursive(path.substr(0, path.rfind('\\') + 1));
+    gInstallerReplaceable = false;
+    for (DWORD access : {static_cast<DWORD>(GENERIC_WRITE), static_cast<DWORD>(DELETE)}) {
+        HANDLE other = CreateFileA(path.c_str(), access,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+        gInstallerReplaceable = gInstallerReplaceable || other != INVALID_HANDLE_VALUE;
+        if (other != INVALID_HANDLE_VALUE)
+            CloseHandle(other);
+    }
+    return reinterpret_cast<BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>(gRealShellExecuteEx)(info);
 }
 
 class SignedReleaseTest : public ::testing::Test {
@@ -63,12 +86,14 @@ TEST_F(SignedReleaseTest, AReleaseTheKeyDoesNotVouchForIsNoManifestAtAll) {
         {"not signed", [] { ServeTree("unsigned"); }, "manifest is not a signed release"},
         {"a version line that is not the signed one",
          [] { ServeFile("skh-full/version.txt", "v9\n"); }, "is not the signed one"},
-        {"an older release than the folder took",
+        {"an older release than the folder took with this key",
          [this] {
              ServeTree("seq1");
-             WriteFileBytes(dir + "SKH2026_patch.sequence", "2");
+             WriteFileBytes(dir + "SKH2026_patch.sequence", kReleaseKeyFingerprint + kSeq2);
          },
          "signed release 1 is older than release 2"},
+        {"a sequence record that cannot be read",
+         [this] { WriteFileBytes(dir + "SKH2026_patch.sequence", "2 x"); }, "cannot be read"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -97,33 +122,57 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     EXPECT_EQ(result.finalStatus, "Selesai, tapi 2 file gagal. Klik MAIN/ulang.");
     EXPECT_FALSE(FileExists(dir + "data\\b.dat"));
     EXPECT_FALSE(FileExists(dir + "a.txt"));
-    EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), "2");
+    EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), kReleaseKeyFingerprint + kSeq2);
     EXPECT_NE(Log().find("/skh-full/data/b.dat: SHA-1 "), std::string::npos);
 
     // The honest file completes the release and returns every handle it took; the runtime
-    // installer it carries runs.
+    // installer it carries runs, from a folder that holds nothing else although a DLL lies
+    // beside it in _Runtime, and held so that no program can replace it after its check.
     ServeTree("seq2");
     ResetLauncherForRun(dir);
+    WriteFileBytes(dir + "_Runtime\\version.dll", "planted");
+    const std::string started = dir + "installer.started";
+    SetEnvironmentVariableA("SKH_TEST_START_RECORD", started.c_str());
+    gRealShellExecuteEx = RedirectImport("SHELL32.dll", "ShellExecuteExA",
+                                         reinterpret_cast<void*>(WatchedShellExecuteEx));
     const HANDLE handlesBefore = LastOfNewHandles();
     result = RunPatchThread();
     EXPECT_EQ(LastOfNewHandles(), handlesBefore);
+    RedirectImport("SHELL32.dll", "ShellExecuteExA", gRealShellExecuteEx);
     EXPECT_EQ(result.finalStatus, "Update selesai (2 file). Siap dimainkan!");
     EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.state"), "v2");
-    EXPECT_FALSE(ReadFileBytes(dir + "_Runtime\\vc_redist.x86.exe.started").empty());
+    EXPECT_FALSE(ReadFileBytes(started).empty());
+    EXPECT_EQ(gInstallerFolder, std::vector<std::string>{"vc_redist.x86.exe"});
+    EXPECT_FALSE(gInstallerReplaceable);
 
     // An installer changed in the folder at its own size passes the size check, but not the
     // digest check right before it would run.
     std::string installer = ReadFileBytes(dir + "_Runtime\\vc_redist.x86.exe");
     installer[installer.size() / 2] ^= 1;
     WriteFileBytes(dir + "_Runtime\\vc_redist.x86.exe", installer);
-    DeleteFileA((dir + "_Runtime\\vc_redist.x86.exe.started").c_str());
+    DeleteFileA(started.c_str());
     ResetLauncherForRun(dir);
     result = RunPatchThread();
     EXPECT_EQ(result.finalStatus, "File lengkap & terbaru. Siap dimainkan!");
     EXPECT_EQ(result.steps.at(result.steps.size() - 2).text,
               "Installer Visual C++ tidak cocok dengan rilis resmi, dilewati.");
     Sleep(1000);
-    EXPECT_FALSE(FileExists(dir + "_Runtime\\vc_redist.x86.exe.started"));
+    EXPECT_FALSE(FileExists(started));
+
+    // The record a launcher with another key left after a poisoned release holds this key
+    // back in nothing; a record that cannot be replaced fails the run, so that the version is
+    // not recorded.
+    dir = MakeGameDir("signed");
+    ResetLauncherForRun(dir);
+    WriteFileBytes(dir + "SKH2026_patch.sequence", std::string(64, '9') + " 999999999999999999");
+    HANDLE held = CreateFileA((dir + "SKH2026_patch.sequence").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    result = RunPatchThread();
+    CloseHandle(held);
+    EXPECT_EQ(result.finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
+    EXPECT_EQ(ReadFileBytes(dir + "a.txt"), "abc");
+    EXPECT_FALSE(FileExists(dir + "SKH2026_patch.state"));
+    EXPECT_NE(Log().find("SKH2026_patch.sequence not written"), std::string::npos) << Log();
 }
 
 // A launcher taken would end this process; with a shell that cannot start the script, a

@@ -3,8 +3,14 @@
 // Copied under another name it stands for every program the launcher starts (the game, the
 // settings tool, the runtime installer, a newer launcher): after half a second, so that a
 // caller that does not wait for it is seen not to, it adds how it was started to
-// "<its own path>.started", replaced whole through a rename so it is never seen half written:
+// "<its own path>.started", or the file SKH_TEST_START_RECORD names (for a copy that is deleted
+// after it ran), replaced whole through a rename so it is never seen half written:
 //   cwd=<working folder>  args=<command line after the program>  show=<SW_ value or -1>
+//
+// Copied as tasklist.exe or find.exe it records its start as well, then stands in for the
+// system's program, whose Wine version lists no process (tasklist) or knows no /i (find):
+//   tasklist /fi "pid eq N" /fi "imagename eq NAME"   prints "NAME N" for each match
+//   find /i TEXT   exit code 0 when a line of its input holds TEXT in any case, else 1
 //
 // As stand_in.exe it looks at running launchers from outside, as the system would, for the
 // end-to-end tests. It runs its arguments as commands in order and prints one line for each:
@@ -16,6 +22,8 @@
 //   sleep:MS   waits MS ms (the harness keeps the desktop alive with it)
 // and exits with 0 when every command succeeded.
 #include <windows.h>
+#include <shlwapi.h>
+#include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -125,7 +133,9 @@ int RecordStart(const std::string& module) {
     GetStartupInfoA(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
 
-    const std::string record = module + ".started", temporary = record + ".tmp";
+    const char* named = getenv("SKH_TEST_START_RECORD");
+    const std::string record = named != nullptr ? named : module + ".started";
+    const std::string temporary = record + ".tmp";
     std::string text;
     if (FILE* old = fopen(record.c_str(), "rb")) {
         char buffer[4096];
@@ -142,13 +152,51 @@ int RecordStart(const std::string& module) {
     return MoveFileExA(temporary.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }
 
+int ListProcesses(int argc, char** argv) {
+    unsigned long id = 0;
+    std::string image;
+    for (int i = 2; i < argc; i += 2) {
+        if (_strnicmp(argv[i], "imagename eq ", 13) == 0)
+            image = argv[i] + 13;
+        else if (sscanf(argv[i], "pid eq %lu", &id) != 1)
+            return 1;
+    }
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if ((id == 0 || entry.th32ProcessID == id) &&
+            (image.empty() || _stricmp(entry.szExeFile, image.c_str()) == 0))
+            printf("%s %lu\n", entry.szExeFile, entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return 0;
+}
+
+int FindText(int argc, char** argv) {
+    if (argc != 3 || _stricmp(argv[1], "/i") != 0)
+        return 2;
+    char line[1024];
+    while (fgets(line, sizeof(line), stdin) != nullptr) {
+        if (StrStrIA(line, argv[2]) != nullptr)
+            return 0;
+    }
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     char module[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, MAX_PATH);
-    if (_stricmp(strrchr(module, '\\') + 1, "stand_in.exe") != 0)
-        return RecordStart(module);
+    const char* name = strrchr(module, '\\') + 1;
+    if (_stricmp(name, "stand_in.exe") != 0) {
+        const int recorded = RecordStart(module);
+        if (_stricmp(name, "tasklist.exe") == 0)
+            return ListProcesses(argc, argv);
+        return _stricmp(name, "find.exe") == 0 ? FindText(argc, argv) : recorded;
+    }
     bool ok = true;
     for (int i = 1; i < argc; ++i) {
         ok = RunCommand(argv[i]) && ok;
