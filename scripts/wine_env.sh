@@ -15,7 +15,8 @@ skh_wine64_loader=/usr/lib/wine/wine64
 # Windows build folder's name under the build folder).
 skh_pick_arch() {
     if [ -n "${SKH_WINE_ARCH:-}" ]; then
-        SKH_WINE_ARCH_WHY="chosen by SKH_WINE_ARCH"
+        # A script started by one that already chose keeps its reason.
+        SKH_WINE_ARCH_WHY=${SKH_WINE_ARCH_WHY:-chosen by SKH_WINE_ARCH}
     elif "$skh_wine32_loader" --version >/dev/null 2>&1; then
         SKH_WINE_ARCH=i686
         SKH_WINE_ARCH_WHY="this machine runs 32-bit code"
