@@ -46,6 +46,16 @@ check "at most two downloads of the launcher" yes \
 wait_until 30 script_done || fail "the script or the new file stayed"
 wait_until 10 bash -c "xdotool search --name 'Skarnevo Kelmoran Heritage 2026' >/dev/null" ||
     fail "no launcher window after the hand-over"
+# The script started that launcher for this test: it ends here, found by its exact program
+# path in this test's own folder, and by its process id.
+handed=$(for p in /proc/[0-9]*; do
+    [ "$(tr '\0' '\n' <"$p/cmdline" 2>/dev/null | head -1)" = 'C:\skh-tests\e2e\self-update\SKH2026_Patcher.exe' ] &&
+        echo "${p#/proc/}"
+done)
+check "one launcher runs after the hand-over" 1 "$(wc -w <<<"$handed")"
+kill $handed 2>/dev/null
+gone() { ! kill -0 $handed 2>/dev/null; }
+wait_until 10 gone || fail "the handed-over launcher did not end"
 
 # 3. Two game folders: one hands over while the other's launcher runs on. The script runs its
 # tools from the system folder, here stand-ins that list processes as tasklist does (Wine's
@@ -61,14 +71,20 @@ rm -f "$www/skh-share/patcher_version.txt"
 start_launcher "$other"
 other_pid=$launcher_pid
 wait_until 60 test -s "$other/SKH2026_patch.state" || fail "the other folder's launcher did not run"
-game=$game-two  # the build 4 that test 2 handed over to still runs in the first folder
+game=$game-two
 offer 5 "$stub"
 cp "$stub" "$game/tasklist.exe"
 export SKH_TEST_TOOLS_FOLDER='C:\skh-tests\e2e\tools'
+touch "$tools/running"  # the script sees its launcher listed until this file goes
 start_launcher "$game"
 unset SKH_TEST_TOOLS_FOLDER
 end_launcher
 check "the launcher hands over" 0 "$ended"
+asked_twice() { [ "$(grep -c . "$tools/tasklist.exe.started" 2>/dev/null)" -ge 2 ]; }
+wait_until 60 asked_twice || fail "the script did not ask for its launcher again"
+check "while its launcher is listed the script waits and moves nothing" "yes no" \
+    "$([ -e "$game/SKH2026_Patcher.new.exe" ] && echo yes || echo no) $([ -e "$game/SKH2026_Patcher.exe.started" ] && echo yes || echo no)"
+rm "$tools/running"
 wait_until 30 test -s "$game/SKH2026_Patcher.exe.started" ||
     fail "the hand-over waited for the other folder's launcher"
 same "$stub" "$game/SKH2026_Patcher.exe" "the new build took the launcher's place"

@@ -9,7 +9,8 @@
 //
 // Copied as tasklist.exe or find.exe it records its start as well, then stands in for the
 // system's program, whose Wine version lists no process (tasklist) or knows no /i (find):
-//   tasklist /fi "pid eq N" /fi "imagename eq NAME"   prints "NAME N" for each match
+//   tasklist /fi "pid eq N" /fi "imagename eq NAME"   prints "NAME N" for each match, and for
+//       N whatever runs while a file named "running" lies beside it
 //   find /i TEXT   exit code 0 when a line of its input holds TEXT in any case, else 1
 //
 // As stand_in.exe it looks at running launchers from outside, as the system would, for the
@@ -152,7 +153,7 @@ int RecordStart(const std::string& module) {
     return MoveFileExA(temporary.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }
 
-int ListProcesses(int argc, char** argv) {
+int ListProcesses(const char* module, int argc, char** argv) {
     unsigned long id = 0;
     std::string image;
     for (int i = 2; i < argc; i += 2) {
@@ -160,6 +161,12 @@ int ListProcesses(int argc, char** argv) {
             image = argv[i] + 13;
         else if (sscanf(argv[i], "pid eq %lu", &id) != 1)
             return 1;
+    }
+    // A file "running" beside it keeps the process asked for listed, as if it still ran.
+    const std::string folder(module, strrchr(module, '\\') - module);
+    if (GetFileAttributesA((folder + "\\running").c_str()) != INVALID_FILE_ATTRIBUTES) {
+        printf("%s %lu\n", image.c_str(), id);
+        return 0;
     }
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
@@ -194,7 +201,7 @@ int main(int argc, char** argv) {
     if (_stricmp(name, "stand_in.exe") != 0) {
         const int recorded = RecordStart(module);
         if (_stricmp(name, "tasklist.exe") == 0)
-            return ListProcesses(argc, argv);
+            return ListProcesses(module, argc, argv);
         return _stricmp(name, "find.exe") == 0 ? FindText(argc, argv) : recorded;
     }
     bool ok = true;
