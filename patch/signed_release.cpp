@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "patch/chunk_index.h"
+
 namespace {
 
 constexpr size_t kSignatureTagLength = sizeof(kSignatureTag) - 1;
@@ -81,7 +83,8 @@ bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out) {
             return false;
         const size_t lineLength = static_cast<size_t>(lineEnd - line);
         start += lineLength + 1;
-        if (!StartsWith(line, lineLength, "#@")) {
+        // A chunk index line stands before its entry, anywhere among the entries.
+        if (!StartsWith(line, lineLength, "#@") || StartsWith(line, lineLength, kChunksTag)) {
             entrySeen = entrySeen || (lineLength > 0 && line[0] != '#');
             continue;
         }

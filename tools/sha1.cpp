@@ -4,6 +4,8 @@
 #include <openssl/evp.h>
 #include <stdlib.h>
 
+#include "base/lower_hex.h"
+
 Sha1State::~Sha1State() {
     EVP_MD_CTX_free(context);
 }
@@ -29,11 +31,8 @@ std::string Sha1FinalHex(Sha1State* state) {
 }
 
 std::string LowerHex(const unsigned char* bytes, size_t size) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (size_t i = 0; i < size; ++i) {
-        out += kHex[bytes[i] >> 4];
-        out += kHex[bytes[i] & 15];
-    }
+    std::string out(2 * size + 1, '\0');
+    WriteLowerHex(bytes, size, &out[0]);
+    out.pop_back();
     return out;
 }
