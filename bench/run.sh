@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmarks of the launcher against references measured in the same run on the same files.
-#   bench/run.sh           full sizes (at most 3.2 GB of scratch space, about 10 minutes)
+#   bench/run.sh           full sizes (at most 3.2 GB of scratch space, about 12 minutes)
 #   bench/run.sh --smoke   tiny sizes, only to keep the benchmarks working (the test command)
 # Each side of every ratio is the median of three runs (one in the smoke mode), on files
 # already in the page cache.
@@ -15,13 +15,14 @@ if [ "$mode" = "--smoke" ]; then
     runs=1
     hash_groups=(4 1048576 8 65536); unchanged_files=500; download_big=$((4 << 20))
     download_small=(40 65536); memory_big=$((16 << 20)); manifest_lines=2000
+    archive_size=$((60 << 20))
 else
     runs=3
     # 1 GiB in 300 files up to 50 MiB; 20,000 files; 512 MiB plus 512 MiB in small files;
     # 2 GiB against 1 MiB; 100,000 lines.
     hash_groups=(16 52428800 284 $((800 << 10))); unchanged_files=20000
     download_big=$((512 << 20)); download_small=(1024 524288); memory_big=$((2048 << 20))
-    manifest_lines=100000
+    manifest_lines=100000; archive_size=$((1024 << 20))
 fi
 
 bash "$root/scripts/setup.sh"
@@ -258,3 +259,21 @@ warm "$work/published"
 verify=$(median timed "$tool" verify "$work/published")
 say "6 operator tool on $(nproc) cores: publish (hash and copy) ratio $(ratio "$reference" "$publish")," \
     "verify (hash only) ratio $(ratio "$reference" "$verify") against sha1sum (goal >= 1.5)"
+
+# 7. Publishing one big archive: its copy and its chunk index (chunks cut and hashed, the whole
+# file hashed) against sha256sum on the same file.
+archive=$work/archive/client
+python3 "$root/bench/make_data.py" tree "$archive" 1 "$archive_size"
+archive_seconds() {
+    rm -rf "$work/archive/out"
+    sync
+    timed "$tool" publish --version a1 "$archive" "$work/archive/out"
+}
+warm "$archive"
+reference=$(median timed find "$archive" -type f -exec sha256sum {} +)
+publish=$(median archive_seconds)
+index=$(find "$work/archive/out/skh-full/#chunks" -type f -printf '%s\n')
+say "7 chunk index: publishing a $((archive_size >> 20)) MiB archive (copy, chunks, SHA-256)" \
+    "ratio $(ratio "$reference" "$publish") against sha256sum (goal >= 1); index $index bytes," \
+    "$(ratio "$index * 100" "$archive_size") % of the file (goal <= 0.1)"
+rm -rf "$work/archive"

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <memory>
+#include <thread>
 
 #include "base/server_files.h"
 #include "base/stdio_file.h"
@@ -44,17 +45,26 @@ std::string Sha256Hex(const std::string& bytes) {
     return LowerHex(digest, kSha256Bytes);
 }
 
-}  // namespace
+// The whole file's SHA-256, read on its own: false when it cannot be read or hashed.
+bool HashWholeFile(const std::string& path, unsigned char* out) {
+    StdioFile file(fopen(path.c_str(), "rb"));
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kReadSize]);
+    DigestContext whole;
+    bool ok = file.file != nullptr && whole.Begin();
+    for (size_t got; ok && (got = fread(buffer.get(), 1, kReadSize, file.file)) > 0;)
+        ok = whole.Add(buffer.get(), got);
+    return ok && !ferror(file.file) && whole.Finish(out);
+}
 
-bool MakeChunkIndex(const std::string& path, ChunkIndex* out, std::string* error) {
+bool CutAndHashChunks(const std::string& path, ChunkIndex* out, std::string* error) {
     StdioFile file(fopen(path.c_str(), "rb"));
     if (file.file == nullptr) {
         *error = "cannot open " + path;
         return false;
     }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kReadSize]);
-    DigestContext whole, chunk;
-    if (!whole.Begin() || !chunk.Begin()) {
+    DigestContext chunk;
+    if (!chunk.Begin()) {
         *error = "libcrypto has no SHA-256";
         return false;
     }
@@ -67,7 +77,6 @@ bool MakeChunkIndex(const std::string& path, ChunkIndex* out, std::string* error
         const size_t got = fread(buffer.get(), 1, kReadSize, file.file);
         if (got == 0)
             break;
-        ok = ok && whole.Add(buffer.get(), got);
         for (size_t used = 0; used < got;) {
             bool cut = false;
             const size_t taken = FindChunkEnd(&cutter, buffer.get() + used, got - used, &cut);
@@ -91,11 +100,23 @@ bool MakeChunkIndex(const std::string& path, ChunkIndex* out, std::string* error
         ok = ok && chunk.Finish(record.sha256);
         out->chunks.push_back(record);
     }
-    ok = ok && whole.Finish(out->fileSha256);
     out->fileSize = offset;
     if (!ok)
         *error = "libcrypto failed to hash " + path;
     return ok;
+}
+
+}  // namespace
+
+bool MakeChunkIndex(const std::string& path, ChunkIndex* out, std::string* error) {
+    // The whole file is hashed on a second core while this one cuts and hashes the chunks.
+    bool wholeHashed = false;
+    std::thread whole([&] { wholeHashed = HashWholeFile(path, out->fileSha256); });
+    const bool chunked = CutAndHashChunks(path, out, error);
+    whole.join();
+    if (chunked && !wholeHashed)
+        *error = "cannot read or hash " + path;
+    return chunked && wholeHashed;
 }
 
 std::string ChunkIndexPath(const std::string& published) {
@@ -120,22 +141,28 @@ std::string PublishChunkIndex(const std::string& source, const fs::path& tree,
     return kChunksTag + digest + " " + name + "\n";
 }
 
-std::string ChunkIndexProblem(const fs::path& tree, const ChunkIndexLine& line,
-                              const std::string& entryPath, int64_t entrySize) {
+std::string ChunkIndexProblem(const fs::path& tree, const std::string& chunksLine,
+                              const std::string& entryPath, int64_t entrySize,
+                              std::string* indexPath) {
+    ChunkIndexLine line;
+    if (!ParseChunkIndexLine(chunksLine.c_str(), &line))
+        return "the chunk index line before it cannot be read by the launcher";
+    *indexPath = line.path;
+    const std::string named = "its chunk index " + *indexPath;
     std::string bytes;
     if (!ReadWholeFile(tree / line.path, &bytes))
-        return std::string("its chunk index ") + line.path + " is missing";
+        return named + " is missing";
     if (Sha256Hex(bytes) != line.sha256)
-        return std::string("its chunk index ") + line.path + " is not the one the manifest names";
+        return named + " is not the one the manifest names";
     ChunkIndex published, actual;
     std::string error;
     if (!ReadChunkIndex(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
                         &published)) {
-        return std::string("its chunk index ") + line.path + " cannot be read by this launcher";
+        return named + " cannot be read by the launcher";
     }
     if (!MakeChunkIndex((tree / entryPath).string(), &actual, &error))
         return error;
     if (published.fileSize != entrySize || WriteChunkIndex(published) != WriteChunkIndex(actual))
-        return std::string("its chunk index ") + line.path + " does not describe the file";
+        return named + " does not describe the file";
     return "";
 }

@@ -22,7 +22,9 @@ std::string ChunkIndexPath(const std::string& published);
 std::string PublishChunkIndex(const std::string& source, const std::filesystem::path& tree,
                               const std::string& published, std::string* error);
 
-// Checks the index a "#@chunks" line names against its digest and against the entry's file
-// (size, whole SHA-256 and every chunk as this build cuts it). The problem, or the empty text.
-std::string ChunkIndexProblem(const std::filesystem::path& tree, const ChunkIndexLine& line,
-                              const std::string& entryPath, int64_t entrySize);
+// Checks the index that a manifest's "#@chunks" line names against its digest and against the
+// entry's file (size, whole SHA-256 and every chunk as this build cuts it); *indexPath is the
+// index's place in the tree. The problem, or the empty text.
+std::string ChunkIndexProblem(const std::filesystem::path& tree, const std::string& chunksLine,
+                              const std::string& entryPath, int64_t entrySize,
+                              std::string* indexPath);

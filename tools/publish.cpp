@@ -14,8 +14,10 @@
 
 #include "base/server_files.h"
 #include "base/text_lines.h"
+#include "patch/chunk_index.h"
 #include "patch/manifest.h"
 #include "patch/signed_release.h"
+#include "tools/chunk_index_writer.h"
 #include "tools/file_jobs.h"
 #include "tools/publish_names.h"
 #include "tools/signing.h"
@@ -300,6 +302,10 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
     int64_t totalBytes = 0;
     bool copied = true;
     for (size_t i = 0; i < files.size(); ++i) {
+        // Launchers sync a big file by its chunks, from the index named on the line before it.
+        if (jobs[i].error.empty() && jobs[i].bytes > kDigestSizeLimit)
+            manifest +=
+                PublishChunkIndex(jobs[i].destination, staging, files[i].published, &jobs[i].error);
         if (!jobs[i].error.empty()) {
             errors << jobs[i].error << "\n";
             copied = false;
@@ -402,18 +408,23 @@ int VerifyTree(const std::string& outDir, int threads, const std::string& keyPat
     manifest.push_back('\0');
     char* cursor = &manifest[0];
     int lineNumber = 0;
+    std::string chunksLine;  // a "#@chunks" line, naming the index of the next entry
     while (char* line = NextLine(&cursor)) {
         ++lineNumber;
         std::string lineText = line;
         ManifestEntry entry;
         if (!ParseManifestEntry(line, &entry)) {
-            if (lineText[0] != '#')
+            if (lineText.rfind(kChunksTag, 0) == 0)
+                chunksLine = lineText;
+            else if (lineText[0] != '#')
                 problem(kManifestFileName, "line " + std::to_string(lineNumber) +
                                                " is not an entry and is ignored by the launcher");
             continue;
         }
         const std::string path = entry.path;
         const std::string digest = entry.digest;
+        const std::string entryChunksLine = chunksLine;
+        chunksLine.clear();
         std::string pathProblem = PublishedPathProblem(path);
         if (!pathProblem.empty()) {
             problem(path, pathProblem);
@@ -436,6 +447,13 @@ int VerifyTree(const std::string& outDir, int threads, const std::string& keyPat
                               std::to_string(entry.size));
             continue;
         }
+        std::string indexPath, indexProblem;
+        if (!entryChunksLine.empty()) {
+            indexProblem = ChunkIndexProblem(live, entryChunksLine, path, size, &indexPath);
+            listed.insert(indexPath);
+        }
+        if (!indexProblem.empty())
+            problem(path, indexProblem);
         bool lowerHex = digest.size() == kDigestLength &&
                         digest.find_first_not_of("0123456789abcdef") == std::string::npos;
         if (!lowerHex) {
