@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 
 #include <process.h>
+#include <wincrypt.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -14,6 +15,8 @@
 #include "base/launcher_state_win.h"
 #include "base/status_win.h"
 #include "news/news_thread_win.h"
+#include "patch/chunk_index.h"
+#include "patch/chunker.h"
 #include "patch/patch_run_win.h"
 
 namespace {
@@ -233,4 +236,50 @@ int RunNewsThread() {
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     return DrainPostedMessages(WM_NEWS_READY);
+}
+
+namespace {
+
+void Sha256(const char* data, size_t size, unsigned char* out) {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    DWORD length = kSha256Bytes;
+    CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
+    CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+    CryptHashData(hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
+    CryptGetHashParam(hash, HP_HASHVAL, out, &length, 0);
+    CryptDestroyHash(hash);
+    CryptReleaseContext(provider, 0);
+}
+
+}  // namespace
+
+std::string Sha256Hex(const std::string& bytes) {
+    unsigned char digest[kSha256Bytes];
+    Sha256(bytes.data(), bytes.size(), digest);
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char byte : digest)
+        out += {kHex[byte >> 4], kHex[byte & 15]};
+    return out;
+}
+
+std::string ChunkIndexFor(const std::string& content, bool wrongDigest) {
+    ChunkIndex index;
+    index.fileSize = static_cast<int64_t>(content.size());
+    Sha256(content.data(), content.size(), index.fileSha256);
+    index.fileSha256[0] ^= wrongDigest ? 1 : 0;
+    ChunkCutter cutter;
+    const auto* data = reinterpret_cast<const unsigned char*>(content.data());
+    for (size_t start = 0, at = 0; at < content.size();) {
+        bool cut = false;
+        at += FindChunkEnd(&cutter, data + at, content.size() - at, &cut);
+        if (!cut && at < content.size())
+            continue;
+        ChunkRecord record = {static_cast<int64_t>(start), static_cast<uint32_t>(at - start), {}};
+        Sha256(content.data() + start, at - start, record.sha256);
+        index.chunks.push_back(record);
+        start = at;
+    }
+    return WriteChunkIndex(index);
 }

@@ -72,3 +72,9 @@ HANDLE LastOfNewHandles();
 
 // Runs NewsThreadProc on a thread of its own and returns the WM_NEWS_READY posts it made.
 int RunNewsThread();
+
+// SHA-256 of bytes as 64 lowercase digits, through CryptoAPI.
+std::string Sha256Hex(const std::string& bytes);
+// The chunk index of content as the publishing tool writes it (cut by the launcher's own
+// cutter, hashed here), with the whole file's SHA-256 replaced by wrongDigest when true.
+std::string ChunkIndexFor(const std::string& content, bool wrongDigest = false);

@@ -1,0 +1,373 @@
+// Syncing a big file by its chunks: index, scans, plan, ranges, assembly, replacement.
+#include "patch/chunk_sync_win.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/game_path.h"
+#include "base/handle_guards_win.h"
+#include "base/http_win.h"
+#include "base/lower_hex.h"
+#include "base/own_files.h"
+#include "base/player_texts.h"
+#include "base/run_log_win.h"
+#include "base/server_urls.h"
+#include "base/status_win.h"
+#include "patch/chunk_plan.h"
+#include "patch/chunker.h"
+
+namespace {
+
+// Every read, copy and fetch goes through this one buffer: with the index (36 bytes a chunk,
+// about 0.06 % of the file) it is all the memory a sync takes, whatever the file's size.
+constexpr DWORD kBlockSize = 1 << 20;
+constexpr int kProgressLineSize = 200;
+constexpr int kAddressSize = 2400;
+
+struct Sync {
+    const char* path;     // as the manifest names it
+    const char* address;  // of the published file
+    HCRYPTPROV provider;
+    ChunkIndex index;
+    std::vector<uint32_t> byDigest;
+    std::vector<ChunkSource> sources;
+    std::unique_ptr<unsigned char[]> buffer;
+    int64_t toFetch;
+    int64_t fetched;
+};
+
+bool BeginSha256(HCRYPTPROV provider, CryptHash* hash) {
+    if (hash->hash != 0)
+        CryptDestroyHash(hash->hash);
+    hash->hash = 0;
+    return CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash->hash) != FALSE;
+}
+
+bool FinishSha256(CryptHash* hash, unsigned char* out) {
+    DWORD size = kSha256Bytes;
+    return CryptGetHashParam(hash->hash, HP_HASHVAL, out, &size, 0) && size == kSha256Bytes;
+}
+
+bool AddToHash(CryptHash* hash, const unsigned char* data, size_t size) {
+    return CryptHashData(hash->hash, data, static_cast<DWORD>(size), 0) != FALSE;
+}
+
+bool ReadAt(HANDLE file, int64_t offset, unsigned char* data, DWORD size, DWORD* got) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return ReadFile(file, data, size, got, &at) != FALSE;
+}
+
+bool WriteAt(HANDLE file, int64_t offset, const unsigned char* data, DWORD size) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    return WriteFile(file, data, size, &written, &at) && written == size;
+}
+
+// The index into out, at most limit bytes, its SHA-256 the one the manifest names.
+bool FetchIndex(Sync* sync, const ChunkIndexLine& line, std::string* out) {
+    char encoded[kEncodedPathLimit + 1];
+    char url[kAddressSize];
+    const int length = EncodeUrlPath(line.path, encoded, sizeof(encoded))
+                           ? snprintf(url, sizeof(url), "%s%s", FULL_BASE_URL, encoded)
+                           : -1;
+    if (length < 0 || length >= static_cast<int>(sizeof(url))) {
+        LogProblem("chunk index of %.300s: address too long", sync->path);
+        return false;
+    }
+    const int64_t limit = ChunkIndexSizeLimit(sync->index.fileSize);
+    HttpStream stream;
+    if (!HttpOpenStream(url, &stream))
+        return false;
+    for (;;) {
+        uint32_t got = 0;
+        if (!HttpReadStream(&stream, sync->buffer.get(), kBlockSize, &got))
+            return false;
+        if (got == 0)
+            break;
+        if (static_cast<int64_t>(out->size() + got) > limit) {
+            LogProblem("GET %s: more than the %lld bytes an index of this file can have", url,
+                       static_cast<long long>(limit));
+            return false;
+        }
+        out->append(reinterpret_cast<const char*>(sync->buffer.get()), got);
+    }
+    CryptHash hash;
+    unsigned char digest[kSha256Bytes];
+    char hex[kSha256Length + 1] = "?";
+    if (BeginSha256(sync->provider, &hash) &&
+        AddToHash(&hash, reinterpret_cast<const unsigned char*>(out->data()), out->size()) &&
+        FinishSha256(&hash, digest)) {
+        WriteLowerHex(digest, kSha256Bytes, hex);
+    }
+    if (strcmp(hex, line.sha256) != 0) {
+        LogProblem("GET %s: SHA-256 %s, the manifest names %s", url, hex, line.sha256);
+        return false;
+    }
+    return true;
+}
+
+bool NoteChunk(Sync* sync, CryptHash* hash, int64_t start, int64_t end, ChunkSourceKind kind) {
+    unsigned char digest[kSha256Bytes];
+    if (!FinishSha256(hash, digest) || !BeginSha256(sync->provider, hash))
+        return false;
+    NoteFoundChunk(sync->index, sync->byDigest, digest, static_cast<uint32_t>(end - start), start,
+                   kind, &sync->sources);
+    return true;
+}
+
+// Finds the index's chunks in the file at path by cutting it as the publisher did. A file that
+// cannot be opened holds none; a read that fails ends the file there.
+bool ScanFile(Sync* sync, const char* path, ChunkSourceKind kind) {
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsOpen())
+        return true;
+    CryptHash hash;
+    if (!BeginSha256(sync->provider, &hash))
+        return false;
+    ChunkCutter cutter;
+    int64_t offset = 0;
+    int64_t chunkStart = 0;
+    unsigned char* buffer = sync->buffer.get();
+    DWORD got = 0;
+    while (ReadFile(file.handle, buffer, kBlockSize, &got, nullptr) && got > 0) {
+        for (DWORD used = 0; used < got;) {
+            bool cut = false;
+            const size_t taken = FindChunkEnd(&cutter, buffer + used, got - used, &cut);
+            if (!AddToHash(&hash, buffer + used, taken))
+                return false;
+            used += static_cast<DWORD>(taken);
+            offset += static_cast<int64_t>(taken);
+            if (!cut)
+                continue;
+            if (!NoteChunk(sync, &hash, chunkStart, offset, kind))
+                return false;
+            chunkStart = offset;
+        }
+    }
+    return offset == chunkStart || NoteChunk(sync, &hash, chunkStart, offset, kind);
+}
+
+void ShowProgress(const Sync& sync) {
+    char line[kProgressLineSize];
+    const int64_t expected = sync.fetched > sync.toFetch ? sync.fetched : sync.toFetch;
+    snprintf(line, sizeof(line), kStatusMegabytesFormat, static_cast<long long>(sync.fetched >> 20),
+             static_cast<long long>(expected >> 20));
+    SetStatus(line, -1);
+}
+
+// Feeds length bytes of file at offset to the whole file's hash, writing them at target when
+// there is one: a chunk kept in place, or copied from the old file.
+bool CopyBytes(Sync* sync, HANDLE file, int64_t offset, int64_t length, HANDLE target,
+               int64_t targetOffset, CryptHash* whole) {
+    unsigned char* buffer = sync->buffer.get();
+    for (int64_t done = 0; done < length;) {
+        const DWORD want =
+            static_cast<DWORD>(length - done < kBlockSize ? length - done : kBlockSize);
+        DWORD got = 0;
+        if (!ReadAt(file, offset + done, buffer, want, &got) || got != want) {
+            LogProblem("%.300s: cannot read %lu bytes at %lld (error %lu)", sync->path, want,
+                       static_cast<long long>(offset + done), GetLastError());
+            return false;
+        }
+        if ((target != nullptr && !WriteAt(target, targetOffset + done, buffer, got)) ||
+            !AddToHash(whole, buffer, got)) {
+            LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
+                       GetLastError());
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+// Fetches the step's byte range into the part file, checking each chunk as it completes. A
+// host that answers with the whole file instead gives every chunk from here to the end;
+// *rest then says the file is complete.
+bool FetchStep(Sync* sync, const SyncStep& step, HANDLE part, CryptHash* whole, bool* rest) {
+    HttpStream stream;
+    const HttpRangeAnswer answer = HttpOpenRange(
+        sync->address, step.offset, step.offset + step.length - 1, sync->index.fileSize, &stream);
+    if (answer == HttpRangeAnswer::Failed)
+        return false;
+    *rest = answer == HttpRangeAnswer::WholeFile;
+    const uint32_t endChunk = *rest ? static_cast<uint32_t>(sync->index.chunks.size())
+                                    : step.firstChunk + step.chunkCount;
+    if (*rest)
+        LogProblem("GET %s: the host ignores ranges, the whole file is taken", sync->address);
+    // Of a whole file, the bytes before the step are in the part file already.
+    int64_t skip = *rest ? step.offset : 0;
+    int64_t position = step.offset;
+    uint32_t chunk = step.firstChunk;
+    CryptHash hash;
+    if (!BeginSha256(sync->provider, &hash))
+        return false;
+    unsigned char* buffer = sync->buffer.get();
+    while (chunk < endChunk) {
+        uint32_t got = 0;
+        if (!HttpReadStream(&stream, buffer, kBlockSize, &got))
+            return false;
+        if (got == 0) {
+            LogProblem("GET %s: body ended before chunk %u", sync->address, chunk);
+            return false;
+        }
+        sync->fetched += got;
+        ShowProgress(*sync);
+        uint32_t used = skip < got ? static_cast<uint32_t>(skip) : got;
+        skip -= used;
+        while (used < got) {
+            if (chunk == endChunk) {
+                LogProblem("GET %s: body longer than the bytes asked for", sync->address);
+                return false;
+            }
+            const ChunkRecord& record = sync->index.chunks[chunk];
+            const int64_t chunkLeft = record.offset + record.length - position;
+            const uint32_t take =
+                static_cast<uint32_t>(chunkLeft < got - used ? chunkLeft : got - used);
+            if (!AddToHash(&hash, buffer + used, take) || !AddToHash(whole, buffer + used, take) ||
+                !WriteAt(part, position, buffer + used, take)) {
+                LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
+                           GetLastError());
+                return false;
+            }
+            used += take;
+            position += take;
+            if (position < record.offset + record.length)
+                continue;
+            unsigned char digest[kSha256Bytes];
+            if (!FinishSha256(&hash, digest) || !BeginSha256(sync->provider, &hash))
+                return false;
+            if (memcmp(digest, record.sha256, kSha256Bytes) != 0) {
+                LogProblem("GET %s: chunk %u (bytes %lld-%lld) differs from the index",
+                           sync->address, chunk, static_cast<long long>(record.offset),
+                           static_cast<long long>(position - 1));
+                return false;
+            }
+            ++chunk;
+        }
+    }
+    return true;
+}
+
+bool Assemble(Sync* sync, const std::vector<SyncStep>& plan, HANDLE part, const char* localPath,
+              CryptHash* whole) {
+    FileHandle old(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    for (const SyncStep& step : plan) {
+        bool ok = false;
+        bool rest = false;
+        if (step.kind == SyncStepKind::Keep) {
+            ok = CopyBytes(sync, part, step.offset, step.length, nullptr, 0, whole);
+        } else if (step.kind == SyncStepKind::Copy) {
+            ok = old.IsOpen() && CopyBytes(sync, old.handle, step.sourceOffset, step.length, part,
+                                           step.offset, whole);
+        } else {
+            ok = FetchStep(sync, step, part, whole, &rest);
+        }
+        if (!ok)
+            return false;
+        if (rest)
+            return true;
+    }
+    return true;
+}
+
+// Ends the part file at the file's size, checks the whole file's digest and closes it. False
+// (logged) when anything differs: the part file is then deleted, as its bytes are not the
+// published ones.
+bool FinishPart(Sync* sync, FileHandle* part, const char* partPath, CryptHash* whole) {
+    LARGE_INTEGER size;
+    size.QuadPart = sync->index.fileSize;
+    unsigned char digest[kSha256Bytes];
+    const bool ended = SetFilePointerEx(part->handle, size, nullptr, FILE_BEGIN) &&
+                       SetEndOfFile(part->handle) && FlushFileBuffers(part->handle);
+    part->Close();
+    if (!ended) {
+        LogProblem("%.300s: cannot end the part file (error %lu)", sync->path, GetLastError());
+        return false;
+    }
+    if (!FinishSha256(whole, digest) || memcmp(digest, sync->index.fileSha256, kSha256Bytes) != 0) {
+        LogProblem("%.300s: the assembled file's SHA-256 is not the index's", sync->path);
+        DeleteFileA(partPath);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& line,
+                           const char* address, const char* localPath) {
+    Sync sync = {entry.path, address, 0, {}, {}, {}, nullptr, 0, 0};
+    sync.index.fileSize = entry.size;
+    sync.buffer.reset(new unsigned char[kBlockSize]);
+    char partPath[kPathSize];
+    const int partLength = snprintf(partPath, sizeof(partPath), "%s%s", localPath, kSyncPartSuffix);
+    CryptContext context;
+    if (partLength < 0 || partLength > kLocalPathLimit) {
+        LogProblem("%.300s: the part file's name would be too long", entry.path);
+        return SyncResult::Failed;
+    }
+    if (!CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT)) {
+        LogProblem("%.300s: no SHA-256 service (error %lu)", entry.path, GetLastError());
+        return SyncResult::Failed;
+    }
+    sync.provider = context.provider;
+    std::string indexBytes;
+    if (!FetchIndex(&sync, line, &indexBytes))
+        return SyncResult::Failed;
+    if (!ReadChunkIndex(reinterpret_cast<const unsigned char*>(indexBytes.data()),
+                        indexBytes.size(), &sync.index) ||
+        sync.index.fileSize != entry.size) {
+        LogProblem("%.300s: its chunk index cannot be read, or is for another size", entry.path);
+        return SyncResult::Failed;
+    }
+    sync.byDigest = SortChunksByDigest(sync.index);
+    sync.sources.resize(sync.index.chunks.size());
+    // The part file of a cut-off run first: its chunks in place need no write at all.
+    if (!ScanFile(&sync, partPath, ChunkSourceKind::InPlace) ||
+        !ScanFile(&sync, localPath, ChunkSourceKind::OldFile)) {
+        LogProblem("%.300s: scanning for chunks failed (error %lu)", entry.path, GetLastError());
+        return SyncResult::Failed;
+    }
+    const std::vector<SyncStep> plan = PlanChunkSync(sync.index, sync.sources);
+    WIN32_FILE_ATTRIBUTE_DATA facts;
+    if (GetFileAttributesExA(localPath, GetFileExInfoStandard, &facts) &&
+        !(facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        OldFileIsCurrent(sync.index, plan,
+                         static_cast<int64_t>(facts.nFileSizeHigh) << 32 | facts.nFileSizeLow)) {
+        DeleteFileA(partPath);
+        return SyncResult::Kept;
+    }
+    sync.toFetch = BytesToFetch(plan);
+    ShowProgress(sync);
+
+    FileHandle part(CreateFileA(partPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    CryptHash whole;
+    if (!part.IsOpen() || !BeginSha256(sync.provider, &whole)) {
+        LogProblem("%.300s: cannot open the part file (error %lu)", entry.path, GetLastError());
+        return SyncResult::Failed;
+    }
+    if (!Assemble(&sync, plan, part.handle, localPath, &whole) ||
+        !FinishPart(&sync, &part, partPath, &whole)) {
+        return SyncResult::Failed;
+    }
+    // One step: until here the old file stood untouched under its name.
+    if (!MoveFileExA(partPath, localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        LogProblem("%.300s: cannot replace the old file (error %lu)", entry.path, GetLastError());
+        return SyncResult::Failed;
+    }
+    return SyncResult::Replaced;
+}
