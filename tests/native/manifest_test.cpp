@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/game_path.h"
+#include "base/http_range.h"
 #include "base/text_lines.h"
 #include "patch/chunk_plan.h"
 #include "patch/chunker.h"
@@ -346,6 +347,17 @@ TEST(ChunkIndexFormat, WrittenAndReadBackAndRefusedInEveryOtherForm) {
     EXPECT_FALSE(read(bytes.substr(0, bytes.size() - kChunkRecordSize), &back));
     EXPECT_FALSE(read(bytes + '\0', &back));
     EXPECT_FALSE(read(bytes.substr(0, kChunkIndexHeaderSize - 1), &back));
+
+    // Ranges past 4 GiB: the header asked, and only the exact answer to it.
+    char header[kRangeHeaderSize];
+    ASSERT_TRUE(WriteRangeHeader(4294967296LL, 4295032831LL, header, sizeof(header)));
+    EXPECT_STREQ(header, "Range: bytes=4294967296-4295032831\r\n");
+    EXPECT_TRUE(ContentRangeMatches("bytes 4294967296-4295032831/6442450944", 4294967296LL,
+                                    4295032831LL, 6442450944LL));
+    for (const char* other : {"bytes 0-65535/6442450944", "bytes 4294967296-4295032831/*",
+                              "bytes 04294967296-4295032831/6442450944", "bytes */6442450944",
+                              "bytes 4294967296-4295032831/6442450944 ", ""})
+        EXPECT_FALSE(ContentRangeMatches(other, 4294967296LL, 4295032831LL, 6442450944LL)) << other;
 
     ChunkIndexLine line;
     const std::string digest(64, 'e');

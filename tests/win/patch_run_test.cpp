@@ -105,6 +105,8 @@ const std::string kArchiveV1 = ArchiveBytes(3 << 20, 1);
 const std::string kArchiveV2 =
     std::string(kArchiveV1).replace(1 << 20, 1 << 20, ArchiveBytes(1 << 20, 2));
 const char kArchivePath[] = "/skh-full/archive.pak";
+// 4 GiB of zeros: a sparse file on disk, 16,384 chunks of the largest size.
+const int64_t kHugeZeros = 1LL << 32;
 
 // Serves content as a big entry with its chunk index; one that lies about the whole file's
 // digest when wrongDigest.
@@ -474,6 +476,33 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
              EXPECT_EQ(RunIn(game).finalStatus, Updated(1));
              EXPECT_EQ(game.Read("archive.pak"), kArchiveV2);
              EXPECT_EQ(ArchiveRanges().at(0).first, stored);
+         }},
+        {"an archive above 4 GiB resumed from a sparse part file: offsets past 32 bits",
+         [](const Game& game) {
+             ServeSparseFile("skh-full/huge.pak", kHugeZeros, kArchiveV2.substr(0, 1 << 20));
+             const std::string index =
+                 ChunkIndexFor(kArchiveV2.substr(0, 1 << 20), false, kHugeZeros);
+             ServeFile("skh-full/#chunks/huge.pak.idx", index);
+             ServeFile("skh-full/manifest.txt",
+                       "#@chunks " + Sha256Hex(index) + " #chunks/huge.pak.idx\nhuge.pak|" +
+                           std::to_string(kHugeZeros + (1 << 20)) + "|big\n");
+             WriteSparseFile(game.Path("huge.pak.skh2026-part"), kHugeZeros, "");
+         },
+         Updated(1),
+         [](const Game& game, const PatchRunResult&) {
+             std::vector<std::string> ranges;
+             for (const RequestRecord& record : ReadRequests())
+                 if (record.path == "/skh-full/huge.pak") {
+                     const size_t at = record.line.find("Range: ");
+                     ranges.push_back(record.line.substr(at, record.line.find('\t', at) - at));
+                 }
+             EXPECT_EQ(ranges, (std::vector<std::string>{"Range: bytes=4294967296-4296015871"}));
+             WIN32_FILE_ATTRIBUTE_DATA facts;
+             ASSERT_TRUE(GetFileAttributesExA(game.Path("huge.pak").c_str(), GetFileExInfoStandard,
+                                              &facts));
+             EXPECT_EQ(facts.nFileSizeHigh, 1u);
+             EXPECT_EQ(facts.nFileSizeLow, 1u << 20);
+             DeleteFileA(game.Path("huge.pak").c_str());
          }},
         {"a launcher path that was cut: nothing fetched, nothing written",
          [](const Game&) { gState.gameDir[0] = '\0'; },
