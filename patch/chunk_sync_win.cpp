@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <wincrypt.h>
+#include <process.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -116,46 +117,99 @@ bool FetchIndex(Sync* sync, const ChunkIndexLine& line, std::string* out) {
     return true;
 }
 
-bool NoteChunk(Sync* sync, CryptHash* hash, int64_t start, int64_t end, ChunkSourceKind kind) {
+// One scanner's share of a file: its own digest service, buffer and findings, so that two
+// scanners share nothing while they run.
+struct Scan {
+    const Sync* sync;
+    HANDLE file;
+    int64_t from;
+    int64_t to;
+    ChunkSourceKind kind;
+    std::vector<ChunkSource> sources;
+    bool ok;
+};
+
+bool NoteChunk(Scan* scan, CryptContext* context, CryptHash* hash, int64_t start, int64_t end) {
     unsigned char digest[kSha256Bytes];
-    if (!FinishSha256(hash, digest) || !BeginSha256(sync->provider, hash))
+    if (!FinishSha256(hash, digest) || !BeginSha256(context->provider, hash))
         return false;
-    NoteFoundChunk(sync->index, sync->byDigest, digest, static_cast<uint32_t>(end - start), start,
-                   kind, &sync->sources);
+    NoteFoundChunk(scan->sync->index, scan->sync->byDigest, digest,
+                   static_cast<uint32_t>(end - start), start, scan->kind, &scan->sources);
     return true;
 }
 
-// Finds the index's chunks in the file at path by cutting it as the publisher did. A file that
-// cannot be opened holds none; a read that fails ends the file there.
+// Cuts the bytes from..to of the file as the publisher cut the whole file, and notes the
+// chunks the index lists. A scan that starts inside a chunk finds its first cut late, but
+// the cuts agree again after it: every chunk found is checked by its digest anyway. A read
+// that fails ends the scan there.
+void ScanRange(Scan* scan) {
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
+    CryptContext context;
+    CryptHash hash;
+    scan->ok = CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
+                                    CRYPT_VERIFYCONTEXT) &&
+               BeginSha256(context.provider, &hash);
+    ChunkCutter cutter;
+    int64_t offset = scan->from;
+    int64_t chunkStart = offset;
+    DWORD got = 0;
+    while (
+        scan->ok && offset < scan->to &&
+        ReadAt(scan->file, offset, buffer.get(),
+               static_cast<DWORD>(scan->to - offset < kBlockSize ? scan->to - offset : kBlockSize),
+               &got) &&
+        got > 0) {
+        for (DWORD used = 0; scan->ok && used < got;) {
+            bool cut = false;
+            const size_t taken = FindChunkEnd(&cutter, buffer.get() + used, got - used, &cut);
+            scan->ok = AddToHash(&hash, buffer.get() + used, taken);
+            used += static_cast<DWORD>(taken);
+            offset += static_cast<int64_t>(taken);
+            if (scan->ok && cut) {
+                scan->ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+                chunkStart = offset;
+            }
+        }
+    }
+    if (scan->ok && offset > chunkStart)
+        scan->ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+}
+
+unsigned __stdcall ScanThreadProc(void* scan) {
+    ScanRange(static_cast<Scan*>(scan));
+    return 0;
+}
+
+// Finds the index's chunks in the file at path; a file that cannot be opened holds none. A
+// large file is scanned in two halves on two threads: hashing is what a sync waits for.
 bool ScanFile(Sync* sync, const char* path, ChunkSourceKind kind) {
     FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsOpen())
+    LARGE_INTEGER size;
+    if (!file.IsOpen() || !GetFileSizeEx(file.handle, &size))
         return true;
-    CryptHash hash;
-    if (!BeginSha256(sync->provider, &hash))
-        return false;
-    ChunkCutter cutter;
-    int64_t offset = 0;
-    int64_t chunkStart = 0;
-    unsigned char* buffer = sync->buffer.get();
-    DWORD got = 0;
-    while (ReadFile(file.handle, buffer, kBlockSize, &got, nullptr) && got > 0) {
-        for (DWORD used = 0; used < got;) {
-            bool cut = false;
-            const size_t taken = FindChunkEnd(&cutter, buffer + used, got - used, &cut);
-            if (!AddToHash(&hash, buffer + used, taken))
-                return false;
-            used += static_cast<DWORD>(taken);
-            offset += static_cast<int64_t>(taken);
-            if (!cut)
-                continue;
-            if (!NoteChunk(sync, &hash, chunkStart, offset, kind))
-                return false;
-            chunkStart = offset;
-        }
+    const int64_t middle = size.QuadPart / 2;
+    const bool halves = size.QuadPart >= 8 * static_cast<int64_t>(kBlockSize);
+    // The first half runs on past the middle until the second half's cuts agree with its own.
+    const int64_t firstEnd = halves ? middle + 4 * kChunkMaxSize : size.QuadPart;
+    Scan first = {sync, file.handle, 0, firstEnd, kind, sync->sources, false};
+    Scan second = {sync, file.handle, middle, size.QuadPart, kind, sync->sources, false};
+    HANDLE thread = halves ? reinterpret_cast<HANDLE>(
+                                 _beginthreadex(nullptr, 0, ScanThreadProc, &second, 0, nullptr))
+                           : nullptr;
+    ScanRange(&first);
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    } else if (halves) {
+        ScanRange(&second);
     }
-    return offset == chunkStart || NoteChunk(sync, &hash, chunkStart, offset, kind);
+    for (size_t i = 0; i < sync->sources.size(); ++i) {
+        if (sync->sources[i].kind == ChunkSourceKind::None)
+            sync->sources[i] = first.sources[i].kind != ChunkSourceKind::None ? first.sources[i]
+                                                                              : second.sources[i];
+    }
+    return first.ok && (!halves || second.ok);
 }
 
 void ShowProgress(const Sync& sync) {

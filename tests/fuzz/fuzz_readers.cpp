@@ -124,21 +124,24 @@ void FuzzSigned(const char* text, size_t length) {
 }
 
 // An accepted index is the one canonical writing of its chunks, which tile the file; noting
-// every chunk where it stands plans the file as already current. An accepted "#@chunks" line is
-// its parts put back together.
+// every chunk where it stands leaves nothing to fetch. An accepted "#@chunks" line is its parts
+// put back together.
 void FuzzChunkIndex(const char* text, size_t length) {
     ChunkIndex index;
     if (ReadChunkIndex(reinterpret_cast<const unsigned char*>(text), length, &index)) {
         Require(WriteChunkIndex(index) == std::string(text, length));
         Require(static_cast<int64_t>(length) <= ChunkIndexSizeLimit(index.fileSize));
+        // Found last to first: chunks of equal digest and length may take each other's place,
+        // and still nothing is left to fetch.
         const std::vector<uint32_t> byDigest = SortChunksByDigest(index);
         std::vector<ChunkSource> sources(index.chunks.size());
-        for (const ChunkRecord& chunk : index.chunks)
-            NoteFoundChunk(index, byDigest, chunk.sha256, chunk.length, chunk.offset,
+        for (size_t i = index.chunks.size(); i-- > 0;) {
+            const ChunkRecord& found = index.chunks[i];
+            NoteFoundChunk(index, byDigest, found.sha256, found.length, found.offset,
                            ChunkSourceKind::OldFile, &sources);
+        }
         const std::vector<SyncStep> plan = PlanChunkSync(index, sources);
         Require(BytesToFetch(plan) == 0);
-        // Chunks of equal digest and length may take each other's place: still nothing to fetch.
         int64_t covered = 0;
         for (const SyncStep& step : plan)
             covered += step.length;

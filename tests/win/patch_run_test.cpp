@@ -260,6 +260,17 @@ Scenario RuntimeMarked(const char* name, DWORD type, const std::string& data, RE
             kUpToDate, Runtime(runs)};
 }
 
+// The archive of v1 in the folder fails to become v2 when its transfer meets the fault.
+Scenario ArchiveFault(const char* name, const std::string& fault, const char* logged) {
+    return {name,
+            [=](const Game& game) {
+                game.PlaceArchive();
+                SetFault(kArchivePath, fault);
+            },
+            Failed(1),
+            [=](const Game& game, const PatchRunResult&) { game.ArchiveFailed(logged); }};
+}
+
 TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
     const Scenario scenarios[] = {
         {"no version file: offline, nothing else asked",
@@ -428,22 +439,8 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
              EXPECT_EQ(game.Read("archive.pak"), kArchiveV2);
              EXPECT_TRUE(game.Logged("the host ignores ranges"));
          }},
-        {"a 206 of other bytes than asked: failed",
-         [](const Game& game) {
-             game.PlaceArchive();
-             SetFault(kArchivePath, "badrange");
-         },
-         Failed(1),
-         [](const Game& game, const PatchRunResult&) { game.ArchiveFailed("asked for"); }},
-        {"one chunk corrupted in transit: failed",
-         [](const Game& game) {
-             game.PlaceArchive();
-             SetFault(kArchivePath, "corrupt " + std::to_string((3 << 20) / 2));
-         },
-         Failed(1),
-         [](const Game& game, const PatchRunResult&) {
-             game.ArchiveFailed("differs from the index");
-         }},
+        ArchiveFault("a 206 of other bytes than asked", "badrange", "asked for"),
+        ArchiveFault("one chunk corrupted in transit", "corrupt 1572864", "differs from the index"),
         {"an index whose whole-file digest is not the file's: failed, the part file deleted",
          [](const Game& game) {
              game.PlaceArchive();
