@@ -16,6 +16,7 @@
 #include "base/http_win.h"
 #include "base/lower_hex.h"
 #include "base/own_files.h"
+#include "base/path_facts_win.h"
 #include "base/player_texts.h"
 #include "base/run_log_win.h"
 #include "base/server_urls.h"
@@ -396,11 +397,8 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
         return SyncResult::Failed;
     }
     const std::vector<SyncStep> plan = PlanChunkSync(sync.index, sync.sources);
-    WIN32_FILE_ATTRIBUTE_DATA facts;
-    if (GetFileAttributesExA(localPath, GetFileExInfoStandard, &facts) &&
-        !(facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        OldFileIsCurrent(sync.index, plan,
-                         static_cast<int64_t>(facts.nFileSizeHigh) << 32 | facts.nFileSizeLow)) {
+    const PathFacts old = QueryPathFacts(localPath);
+    if (old.exists && !old.isDirectory && OldFileIsCurrent(sync.index, plan, old.size)) {
         DeleteFileA(partPath);
         return SyncResult::Kept;
     }
