@@ -26,8 +26,9 @@
 
 namespace {
 
-// Every read, copy and fetch goes through this one buffer: with the index (36 bytes a chunk,
-// about 0.06 % of the file) it is all the memory a sync takes, whatever the file's size.
+// Every read, copy and fetch goes through blocks of this size: two for the assembly (one
+// filled while the other is hashed) and one per scanning thread. With the index (36 bytes a
+// chunk, about 0.06 % of the file) they are all the memory a sync takes, whatever the size.
 constexpr DWORD kBlockSize = 1 << 20;
 constexpr int kProgressLineSize = 200;
 constexpr int kAddressSize = 2400;
@@ -39,7 +40,8 @@ struct Sync {
     ChunkIndex index;
     std::vector<uint32_t> byDigest;
     std::vector<ChunkSource> sources;
-    std::unique_ptr<unsigned char[]> buffer;
+    std::unique_ptr<unsigned char[]> blocks;  // two of kBlockSize
+    int next;                                 // the block the assembly fills next
     int64_t toFetch;
     int64_t fetched;
 };
@@ -92,7 +94,7 @@ bool FetchIndex(Sync* sync, const ChunkIndexLine& line, std::string* out) {
         return false;
     for (;;) {
         uint32_t got = 0;
-        if (!HttpReadStream(&stream, sync->buffer.get(), kBlockSize, &got))
+        if (!HttpReadStream(&stream, sync->blocks.get(), kBlockSize, &got))
             return false;
         if (got == 0)
             break;
@@ -101,7 +103,7 @@ bool FetchIndex(Sync* sync, const ChunkIndexLine& line, std::string* out) {
                        static_cast<long long>(limit));
             return false;
         }
-        out->append(reinterpret_cast<const char*>(sync->buffer.get()), got);
+        out->append(reinterpret_cast<const char*>(sync->blocks.get()), got);
     }
     CryptHash hash;
     unsigned char digest[kSha256Bytes];
@@ -221,113 +223,248 @@ void ShowProgress(const Sync& sync) {
     SetStatus(line, -1);
 }
 
-// Feeds length bytes of file at offset to the whole file's hash, writing them at target when
-// there is one: a chunk kept in place, or copied from the old file.
-bool CopyBytes(Sync* sync, HANDLE file, int64_t offset, int64_t length, HANDLE target,
-               int64_t targetOffset, CryptHash* whole) {
-    unsigned char* buffer = sync->buffer.get();
+// Hashes what the assembly writes on a second thread, one block behind it: the whole file,
+// and each fetched chunk, whose digest is checked as it completes. Wine answers every event
+// through its server, so the blocks are large: about two thousand hand-overs a GiB.
+struct Hasher {
+    const Sync* sync = nullptr;
+    CryptContext context;
+    CryptHash whole;
+    CryptHash chunk;
+    HANDLE ready = nullptr;  // a block is handed over, or stop is set
+    HANDLE done = nullptr;   // the block handed over is hashed and its buffer free
+    HANDLE thread = nullptr;
+    const unsigned char* data = nullptr;
+    DWORD size = 0;
+    int64_t offset = 0;
+    bool fetched = false;  // check the chunks it completes
+    bool busy = false;     // a block is handed over and its done not yet taken
+    bool stop = false;
+    bool ok = true;
+    uint32_t nextChunk = 0;  // the fetched chunk being hashed, up to position
+    int64_t position = -1;
+    Hasher() = default;
+    ~Hasher();
+    Hasher(const Hasher&) = delete;
+    Hasher& operator=(const Hasher&) = delete;
+};
+
+bool HashBlock(Hasher* h) {
+    if (!AddToHash(&h->whole, h->data, h->size))
+        return false;
+    if (!h->fetched)
+        return true;
+    const std::vector<ChunkRecord>& chunks = h->sync->index.chunks;
+    // A range starts at a chunk of its own; a block that goes on from the last one continues
+    // its chunk.
+    if (h->offset != h->position) {
+        while (h->nextChunk < chunks.size() && chunks[h->nextChunk].offset < h->offset)
+            ++h->nextChunk;
+        while (h->nextChunk > 0 && chunks[h->nextChunk - 1].offset >= h->offset)
+            --h->nextChunk;
+        h->position = h->offset;
+        if (h->nextChunk >= chunks.size() || chunks[h->nextChunk].offset != h->offset ||
+            !BeginSha256(h->context.provider, &h->chunk)) {
+            return false;
+        }
+    }
+    for (DWORD used = 0; used < h->size;) {
+        if (h->nextChunk >= chunks.size())
+            return false;
+        const ChunkRecord& record = chunks[h->nextChunk];
+        const int64_t end = record.offset + record.length;
+        const DWORD take = static_cast<DWORD>(end - h->position < h->size - used ? end - h->position
+                                                                                 : h->size - used);
+        if (!AddToHash(&h->chunk, h->data + used, take))
+            return false;
+        used += take;
+        h->position += take;
+        if (h->position < end)
+            continue;
+        unsigned char digest[kSha256Bytes];
+        if (!FinishSha256(&h->chunk, digest) || !BeginSha256(h->context.provider, &h->chunk))
+            return false;
+        if (memcmp(digest, record.sha256, kSha256Bytes) != 0) {
+            LogProblem("GET %s: chunk %u (bytes %lld-%lld) differs from the index",
+                       h->sync->address, h->nextChunk, static_cast<long long>(record.offset),
+                       static_cast<long long>(end - 1));
+            return false;
+        }
+        ++h->nextChunk;
+    }
+    return true;
+}
+
+unsigned __stdcall HashThreadProc(void* parameter) {
+    Hasher* h = static_cast<Hasher*>(parameter);
+    for (;;) {
+        WaitForSingleObject(h->ready, INFINITE);
+        if (h->stop)
+            return 0;
+        h->ok = h->ok && HashBlock(h);
+        SetEvent(h->done);
+    }
+}
+
+bool StartHasher(Hasher* h, const Sync* sync) {
+    h->sync = sync;
+    h->ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    h->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (h->ready == nullptr || h->done == nullptr ||
+        !CryptAcquireContextA(&h->context.provider, nullptr, nullptr, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT) ||
+        !BeginSha256(h->context.provider, &h->whole)) {
+        return false;
+    }
+    h->thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HashThreadProc, h, 0, nullptr));
+    return h->thread != nullptr;
+}
+
+// Waits until the block before is hashed, then hands this one over. False when a block
+// before failed (the log says why).
+bool HandOver(Hasher* h, const unsigned char* data, DWORD size, int64_t offset, bool fetched) {
+    if (h->busy)
+        WaitForSingleObject(h->done, INFINITE);
+    h->busy = false;
+    if (!h->ok)
+        return false;
+    h->busy = true;
+    h->data = data;
+    h->size = size;
+    h->offset = offset;
+    h->fetched = fetched;
+    SetEvent(h->ready);
+    return true;
+}
+
+// Waits for the last block and ends the thread; false when any block failed.
+bool StopHasher(Hasher* h) {
+    if (h->thread == nullptr)
+        return false;
+    if (h->busy)
+        WaitForSingleObject(h->done, INFINITE);
+    h->busy = false;
+    h->stop = true;
+    SetEvent(h->ready);
+    WaitForSingleObject(h->thread, INFINITE);
+    CloseHandle(h->thread);
+    h->thread = nullptr;
+    return h->ok;
+}
+
+Hasher::~Hasher() {
+    StopHasher(this);
+    if (ready != nullptr)
+        CloseHandle(ready);
+    if (done != nullptr)
+        CloseHandle(done);
+}
+
+// The block the assembly fills next; the other one may still be with the hasher.
+unsigned char* NextBlock(Sync* sync) {
+    unsigned char* block = sync->blocks.get() + sync->next * kBlockSize;
+    sync->next ^= 1;
+    return block;
+}
+
+// Hands over length bytes of file at offset, writing them at target when there is one: a
+// chunk kept in place, or copied from the old file.
+bool CopyBytes(Sync* sync, Hasher* hasher, HANDLE file, int64_t offset, int64_t length,
+               HANDLE target, int64_t targetOffset) {
     for (int64_t done = 0; done < length;) {
+        unsigned char* block = NextBlock(sync);
         const DWORD want =
             static_cast<DWORD>(length - done < kBlockSize ? length - done : kBlockSize);
         DWORD got = 0;
-        if (!ReadAt(file, offset + done, buffer, want, &got) || got != want) {
+        if (!ReadAt(file, offset + done, block, want, &got) || got != want) {
             LogProblem("%.300s: cannot read %lu bytes at %lld (error %lu)", sync->path, want,
                        static_cast<long long>(offset + done), GetLastError());
             return false;
         }
-        if ((target != nullptr && !WriteAt(target, targetOffset + done, buffer, got)) ||
-            !AddToHash(whole, buffer, got)) {
+        if (target != nullptr && !WriteAt(target, targetOffset + done, block, got)) {
             LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
                        GetLastError());
             return false;
         }
+        if (!HandOver(hasher, block, got, targetOffset + done, false))
+            return false;
         done += got;
     }
     return true;
 }
 
-// Fetches the step's byte range into the part file, checking each chunk as it completes. A
-// host that answers with the whole file instead gives every chunk from here to the end;
-// *rest then says the file is complete.
-bool FetchStep(Sync* sync, const SyncStep& step, HANDLE part, CryptHash* whole, bool* rest) {
+// Reads size bytes of the body into data; false (logged) when it ends sooner or fails, with
+// *filled bytes read all the same.
+bool ReadFull(Sync* sync, HttpStream* stream, unsigned char* data, DWORD size, DWORD* filled) {
+    for (*filled = 0; *filled < size;) {
+        uint32_t got = 0;
+        if (!HttpReadStream(stream, data + *filled, size - *filled, &got))
+            return false;
+        if (got == 0) {
+            LogProblem("GET %s: body ended %lu bytes short", sync->address, size - *filled);
+            return false;
+        }
+        *filled += got;
+        sync->fetched += got;
+        ShowProgress(*sync);
+    }
+    return true;
+}
+
+// Fetches the step's byte range into the part file; the hasher checks each chunk. A host
+// that answers with the whole file instead gives every byte from here to the end; *rest then
+// says the file is complete.
+bool FetchStep(Sync* sync, Hasher* hasher, const SyncStep& step, HANDLE part, bool* rest) {
     HttpStream stream;
     const HttpRangeAnswer answer = HttpOpenRange(
         sync->address, step.offset, step.offset + step.length - 1, sync->index.fileSize, &stream);
     if (answer == HttpRangeAnswer::Failed)
         return false;
     *rest = answer == HttpRangeAnswer::WholeFile;
-    const uint32_t endChunk = *rest ? static_cast<uint32_t>(sync->index.chunks.size())
-                                    : step.firstChunk + step.chunkCount;
     if (*rest)
         LogProblem("GET %s: the host ignores ranges, the whole file is taken", sync->address);
     // Of a whole file, the bytes before the step are in the part file already.
-    int64_t skip = *rest ? step.offset : 0;
-    int64_t position = step.offset;
-    uint32_t chunk = step.firstChunk;
-    CryptHash hash;
-    if (!BeginSha256(sync->provider, &hash))
-        return false;
-    unsigned char* buffer = sync->buffer.get();
-    while (chunk < endChunk) {
-        uint32_t got = 0;
-        if (!HttpReadStream(&stream, buffer, kBlockSize, &got))
+    for (int64_t skip = *rest ? step.offset : 0; skip > 0;) {
+        const DWORD size = static_cast<DWORD>(skip < kBlockSize ? skip : kBlockSize);
+        DWORD filled = 0;
+        if (!ReadFull(sync, &stream, NextBlock(sync), size, &filled))
             return false;
-        if (got == 0) {
-            LogProblem("GET %s: body ended before chunk %u", sync->address, chunk);
+        skip -= size;
+    }
+    const int64_t end = *rest ? sync->index.fileSize : step.offset + step.length;
+    for (int64_t position = step.offset; position < end;) {
+        unsigned char* block = NextBlock(sync);
+        const DWORD size =
+            static_cast<DWORD>(end - position < kBlockSize ? end - position : kBlockSize);
+        // What arrived before a cut is stored too: the next run finds its chunks in place.
+        DWORD filled = 0;
+        const bool whole = ReadFull(sync, &stream, block, size, &filled);
+        if (filled > 0 && !WriteAt(part, position, block, filled)) {
+            LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
+                       GetLastError());
             return false;
         }
-        sync->fetched += got;
-        ShowProgress(*sync);
-        uint32_t used = skip < got ? static_cast<uint32_t>(skip) : got;
-        skip -= used;
-        while (used < got) {
-            if (chunk == endChunk) {
-                LogProblem("GET %s: body longer than the bytes asked for", sync->address);
-                return false;
-            }
-            const ChunkRecord& record = sync->index.chunks[chunk];
-            const int64_t chunkLeft = record.offset + record.length - position;
-            const uint32_t take =
-                static_cast<uint32_t>(chunkLeft < got - used ? chunkLeft : got - used);
-            if (!AddToHash(&hash, buffer + used, take) || !AddToHash(whole, buffer + used, take) ||
-                !WriteAt(part, position, buffer + used, take)) {
-                LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
-                           GetLastError());
-                return false;
-            }
-            used += take;
-            position += take;
-            if (position < record.offset + record.length)
-                continue;
-            unsigned char digest[kSha256Bytes];
-            if (!FinishSha256(&hash, digest) || !BeginSha256(sync->provider, &hash))
-                return false;
-            if (memcmp(digest, record.sha256, kSha256Bytes) != 0) {
-                LogProblem("GET %s: chunk %u (bytes %lld-%lld) differs from the index",
-                           sync->address, chunk, static_cast<long long>(record.offset),
-                           static_cast<long long>(position - 1));
-                return false;
-            }
-            ++chunk;
-        }
+        if (!whole || !HandOver(hasher, block, size, position, true))
+            return false;
+        position += size;
     }
     return true;
 }
 
-bool Assemble(Sync* sync, const std::vector<SyncStep>& plan, HANDLE part, const char* localPath,
-              CryptHash* whole) {
+bool Assemble(Sync* sync, Hasher* hasher, const std::vector<SyncStep>& plan, HANDLE part,
+              const char* localPath) {
     FileHandle old(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     for (const SyncStep& step : plan) {
         bool ok = false;
         bool rest = false;
         if (step.kind == SyncStepKind::Keep) {
-            ok = CopyBytes(sync, part, step.offset, step.length, nullptr, 0, whole);
+            ok = CopyBytes(sync, hasher, part, step.offset, step.length, nullptr, step.offset);
         } else if (step.kind == SyncStepKind::Copy) {
-            ok = old.IsOpen() && CopyBytes(sync, old.handle, step.sourceOffset, step.length, part,
-                                           step.offset, whole);
+            ok = old.IsOpen() && CopyBytes(sync, hasher, old.handle, step.sourceOffset, step.length,
+                                           part, step.offset);
         } else {
-            ok = FetchStep(sync, step, part, whole, &rest);
+            ok = FetchStep(sync, hasher, step, part, &rest);
         }
         if (!ok)
             return false;
@@ -338,20 +475,24 @@ bool Assemble(Sync* sync, const std::vector<SyncStep>& plan, HANDLE part, const 
 }
 
 // Ends the part file at the file's size, checks the whole file's digest and closes it. False
-// (logged) when anything differs: the part file is then deleted, as its bytes are not the
-// published ones.
-bool FinishPart(Sync* sync, FileHandle* part, const char* partPath, CryptHash* whole) {
+// (logged) when anything differs: after a whole-file mismatch the part file is deleted, as
+// its bytes are not the published ones.
+bool FinishPart(Sync* sync, Hasher* hasher, FileHandle* part, const char* partPath) {
     LARGE_INTEGER size;
     size.QuadPart = sync->index.fileSize;
     unsigned char digest[kSha256Bytes];
+    const bool hashed = StopHasher(hasher);
     const bool ended = SetFilePointerEx(part->handle, size, nullptr, FILE_BEGIN) &&
                        SetEndOfFile(part->handle) && FlushFileBuffers(part->handle);
     part->Close();
+    if (!hashed)
+        return false;
     if (!ended) {
         LogProblem("%.300s: cannot end the part file (error %lu)", sync->path, GetLastError());
         return false;
     }
-    if (!FinishSha256(whole, digest) || memcmp(digest, sync->index.fileSha256, kSha256Bytes) != 0) {
+    if (!FinishSha256(&hasher->whole, digest) ||
+        memcmp(digest, sync->index.fileSha256, kSha256Bytes) != 0) {
         LogProblem("%.300s: the assembled file's SHA-256 is not the index's", sync->path);
         DeleteFileA(partPath);
         return false;
@@ -363,9 +504,9 @@ bool FinishPart(Sync* sync, FileHandle* part, const char* partPath, CryptHash* w
 
 SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& line,
                            const char* address, const char* localPath) {
-    Sync sync = {entry.path, address, 0, {}, {}, {}, nullptr, 0, 0};
+    Sync sync = {entry.path, address, 0, {}, {}, {}, nullptr, 0, 0, 0};
     sync.index.fileSize = entry.size;
-    sync.buffer.reset(new unsigned char[kBlockSize]);
+    sync.blocks.reset(new unsigned char[2 * kBlockSize]);
     char partPath[kPathSize];
     const int partLength = snprintf(partPath, sizeof(partPath), "%s%s", localPath, kSyncPartSuffix);
     CryptContext context;
@@ -407,13 +548,14 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
 
     FileHandle part(CreateFileA(partPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    CryptHash whole;
-    if (!part.IsOpen() || !BeginSha256(sync.provider, &whole)) {
-        LogProblem("%.300s: cannot open the part file (error %lu)", entry.path, GetLastError());
+    Hasher hasher;
+    if (!part.IsOpen() || !StartHasher(&hasher, &sync)) {
+        LogProblem("%.300s: cannot open the part file or start hashing (error %lu)", entry.path,
+                   GetLastError());
         return SyncResult::Failed;
     }
-    if (!Assemble(&sync, plan, part.handle, localPath, &whole) ||
-        !FinishPart(&sync, &part, partPath, &whole)) {
+    if (!Assemble(&sync, &hasher, plan, part.handle, localPath) ||
+        !FinishPart(&sync, &hasher, &part, partPath)) {
         return SyncResult::Failed;
     }
     // One step: until here the old file stood untouched under its name.
