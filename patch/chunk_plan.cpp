@@ -47,37 +47,39 @@ int NoteFoundChunk(const ChunkIndex& index, const std::vector<uint32_t>& byDiges
     return taken;
 }
 
+SyncStep NextSyncStep(const ChunkIndex& index, const std::vector<ChunkSource>& sources,
+                      uint32_t first, uint32_t decided) {
+    const auto kindOf = [&](uint32_t i) {
+        return sources[i].kind == ChunkSourceKind::OldFile   ? SyncStepKind::Copy
+               : sources[i].kind == ChunkSourceKind::InPlace ? SyncStepKind::Keep
+                                                             : SyncStepKind::Fetch;
+    };
+    const ChunkRecord& chunk = index.chunks[first];
+    const SyncStepKind kind = kindOf(first);
+    SyncStep step = {kind,
+                     first,
+                     1,
+                     chunk.offset,
+                     kind == SyncStepKind::Copy ? sources[first].offset : chunk.offset,
+                     chunk.length};
+    for (uint32_t i = first + 1; i < index.chunks.size() && kindOf(i) == kind; ++i) {
+        if ((kind == SyncStepKind::Copy && sources[i].offset != step.sourceOffset + step.length) ||
+            (kind == SyncStepKind::Fetch && i >= decided)) {
+            break;
+        }
+        ++step.chunkCount;
+        step.length += index.chunks[i].length;
+    }
+    return step;
+}
+
 std::vector<SyncStep> PlanChunkSync(const ChunkIndex& index,
                                     const std::vector<ChunkSource>& sources) {
     std::vector<SyncStep> plan;
-    for (size_t i = 0; i < index.chunks.size(); ++i) {
-        const ChunkRecord& chunk = index.chunks[i];
-        const ChunkSource& source = sources[i];
-        const SyncStepKind kind = source.kind == ChunkSourceKind::OldFile   ? SyncStepKind::Copy
-                                  : source.kind == ChunkSourceKind::InPlace ? SyncStepKind::Keep
-                                                                            : SyncStepKind::Fetch;
-        if (!plan.empty()) {
-            SyncStep& last = plan.back();
-            const bool adjacentSource =
-                kind != SyncStepKind::Copy || last.sourceOffset + last.length == source.offset;
-            if (last.kind == kind && adjacentSource) {
-                ++last.chunkCount;
-                last.length += chunk.length;
-                continue;
-            }
-        }
-        plan.push_back({kind, static_cast<uint32_t>(i), 1, chunk.offset,
-                        kind == SyncStepKind::Copy ? source.offset : chunk.offset, chunk.length});
-    }
+    const uint32_t count = static_cast<uint32_t>(index.chunks.size());
+    for (uint32_t first = 0; first < count; first += plan.back().chunkCount)
+        plan.push_back(NextSyncStep(index, sources, first, count));
     return plan;
-}
-
-bool OldFileIsCurrent(const ChunkIndex& index, const std::vector<SyncStep>& plan, int64_t oldSize) {
-    if (oldSize != index.fileSize)
-        return false;
-    if (plan.empty())
-        return true;
-    return plan.size() == 1 && plan[0].kind == SyncStepKind::Copy && plan[0].sourceOffset == 0;
 }
 
 int64_t BytesToFetch(const std::vector<SyncStep>& plan) {

@@ -40,11 +40,14 @@ struct SyncStep {
     int64_t length;
 };
 
+// The step that starts at chunk first. A chunk without a source is fetched only below
+// decided: beyond it a scan still under way may yet find it. A chunk with a source is final.
+SyncStep NextSyncStep(const ChunkIndex& index, const std::vector<ChunkSource>& sources,
+                      uint32_t first, uint32_t decided);
+
+// Every step, once every chunk's source is known.
 std::vector<SyncStep> PlanChunkSync(const ChunkIndex& index,
                                     const std::vector<ChunkSource>& sources);
-
-// True when the old file of oldSize bytes already is the published file, chunk for chunk.
-bool OldFileIsCurrent(const ChunkIndex& index, const std::vector<SyncStep>& plan, int64_t oldSize);
 
 // The bytes the plan fetches.
 int64_t BytesToFetch(const std::vector<SyncStep>& plan);

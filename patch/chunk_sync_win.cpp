@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,99 +121,137 @@ bool FetchIndex(Sync* sync, const ChunkIndexLine& line, std::string* out) {
     return true;
 }
 
-// One scanner's share of a file: its own digest service, buffer and findings, so that two
-// scanners share nothing while they run.
+// A scan of one file for the index's chunks. The old file's runs on a thread of its own
+// while the assembly trails it; what it found and how far it got are shared under the lock.
 struct Scan {
-    const Sync* sync;
+    Sync* sync;
     HANDLE file;
-    int64_t from;
-    int64_t to;
     ChunkSourceKind kind;
-    std::vector<ChunkSource> sources;
-    bool ok;
+    CRITICAL_SECTION lock;
+    CONDITION_VARIABLE moved;
+    int64_t scanned = 0;  // bytes cut and hashed
+    bool done = false;
+    std::atomic<bool> stop{false};  // the sync is over: the scan ends at its next block
+    HANDLE thread = nullptr;
+    Scan(Sync* s, HANDLE f, ChunkSourceKind k) : sync(s), file(f), kind(k) {
+        InitializeCriticalSection(&lock);
+        InitializeConditionVariable(&moved);
+    }
+    ~Scan();
+    Scan(const Scan&) = delete;
+    Scan& operator=(const Scan&) = delete;
 };
 
 bool NoteChunk(Scan* scan, CryptContext* context, CryptHash* hash, int64_t start, int64_t end) {
     unsigned char digest[kSha256Bytes];
     if (!FinishSha256(hash, digest) || !BeginSha256(context->provider, hash))
         return false;
+    EnterCriticalSection(&scan->lock);
     NoteFoundChunk(scan->sync->index, scan->sync->byDigest, digest,
-                   static_cast<uint32_t>(end - start), start, scan->kind, &scan->sources);
+                   static_cast<uint32_t>(end - start), start, scan->kind, &scan->sync->sources);
+    LeaveCriticalSection(&scan->lock);
     return true;
 }
 
-// Cuts the bytes from..to of the file as the publisher cut the whole file, and notes the
-// chunks the index lists. A scan that starts inside a chunk finds its first cut late, but
-// the cuts agree again after it: every chunk found is checked by its digest anyway. A read
-// that fails ends the scan there.
-void ScanRange(Scan* scan) {
+// Publishes how far the scan got and wakes the assembly waiting for it.
+void ReportScan(Scan* scan, int64_t scanned, bool done) {
+    EnterCriticalSection(&scan->lock);
+    scan->scanned = scanned;
+    scan->done = done;
+    LeaveCriticalSection(&scan->lock);
+    WakeAllConditionVariable(&scan->moved);
+}
+
+// Cuts the file as the publisher cut the published one and notes the chunks the index lists.
+// A read or digest that fails ends the scan there: the chunks it did not find are fetched.
+void ScanFile(Scan* scan) {
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
     CryptContext context;
     CryptHash hash;
-    scan->ok = CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
-                                    CRYPT_VERIFYCONTEXT) &&
-               BeginSha256(context.provider, &hash);
+    bool ok = CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
+                                   CRYPT_VERIFYCONTEXT) &&
+              BeginSha256(context.provider, &hash);
     ChunkCutter cutter;
-    int64_t offset = scan->from;
-    int64_t chunkStart = offset;
+    int64_t offset = 0;
+    int64_t chunkStart = 0;
     DWORD got = 0;
-    while (
-        scan->ok && offset < scan->to &&
-        ReadAt(scan->file, offset, buffer.get(),
-               static_cast<DWORD>(scan->to - offset < kBlockSize ? scan->to - offset : kBlockSize),
-               &got) &&
-        got > 0) {
-        for (DWORD used = 0; scan->ok && used < got;) {
+    while (ok && !scan->stop && ReadAt(scan->file, offset, buffer.get(), kBlockSize, &got) &&
+           got > 0) {
+        for (DWORD used = 0; ok && used < got;) {
             bool cut = false;
             const size_t taken = FindChunkEnd(&cutter, buffer.get() + used, got - used, &cut);
-            scan->ok = AddToHash(&hash, buffer.get() + used, taken);
+            ok = AddToHash(&hash, buffer.get() + used, taken);
             used += static_cast<DWORD>(taken);
             offset += static_cast<int64_t>(taken);
-            if (scan->ok && cut) {
-                scan->ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+            if (ok && cut) {
+                ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
                 chunkStart = offset;
             }
         }
+        ReportScan(scan, offset, false);
     }
-    if (scan->ok && offset > chunkStart)
-        scan->ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+    if (ok && offset > chunkStart)
+        ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+    ReportScan(scan, offset, true);
 }
 
 unsigned __stdcall ScanThreadProc(void* scan) {
-    ScanRange(static_cast<Scan*>(scan));
+    ScanFile(static_cast<Scan*>(scan));
     return 0;
 }
 
-// Finds the index's chunks in the file at path; a file that cannot be opened holds none. A
-// large file is scanned in two halves on two threads: hashing is what a sync waits for.
-bool ScanFile(Sync* sync, const char* path, ChunkSourceKind kind) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER size;
-    if (!file.IsOpen() || !GetFileSizeEx(file.handle, &size))
-        return true;
-    const int64_t middle = size.QuadPart / 2;
-    const bool halves = size.QuadPart >= 8 * static_cast<int64_t>(kBlockSize);
-    // The first half runs on past the middle until the second half's cuts agree with its own.
-    const int64_t firstEnd = halves ? middle + 4 * kChunkMaxSize : size.QuadPart;
-    Scan first = {sync, file.handle, 0, firstEnd, kind, sync->sources, false};
-    Scan second = {sync, file.handle, middle, size.QuadPart, kind, sync->sources, false};
-    HANDLE thread = halves ? reinterpret_cast<HANDLE>(
-                                 _beginthreadex(nullptr, 0, ScanThreadProc, &second, 0, nullptr))
-                           : nullptr;
-    ScanRange(&first);
-    if (thread != nullptr) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    } else if (halves) {
-        ScanRange(&second);
+// Starts the scan on its own thread; without one it runs here, to the end.
+void StartScan(Scan* scan) {
+    scan->thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ScanThreadProc, scan, 0, nullptr));
+    if (scan->thread == nullptr)
+        ScanFile(scan);
+}
+
+// Ends the scan at its next block and waits for its thread.
+void StopScan(Scan* scan) {
+    if (scan->thread == nullptr)
+        return;
+    scan->stop = true;
+    WaitForSingleObject(scan->thread, INFINITE);
+    CloseHandle(scan->thread);
+    scan->thread = nullptr;
+}
+
+Scan::~Scan() {
+    StopScan(this);
+    DeleteCriticalSection(&lock);
+}
+
+// The next step of the assembly from chunk first, waiting for the scan of the old file where
+// it must. A chunk the scan has not found is fetched once the scan is past the place where
+// it would stand in the old file (its offset moved by shift, where the last copied chunk came
+// from, with room for the largest chunk on either side), or at the end of the scan. Content
+// that moved backwards is fetched too, though the scan would find it later.
+SyncStep WaitForStep(Sync* sync, Scan* scan, uint32_t first, int64_t shift) {
+    const std::vector<ChunkRecord>& chunks = sync->index.chunks;
+    const uint32_t count = static_cast<uint32_t>(chunks.size());
+    const auto decided = [&](uint32_t i) {
+        return scan->done ||
+               scan->scanned >= chunks[i].offset + shift + chunks[i].length + 2 * kChunkMaxSize;
+    };
+    // A range is asked for only once its end is known, so that neighbours go in one request.
+    const auto missingUpTo = [&]() {
+        uint32_t end = first;
+        while (end < count && sync->sources[end].kind == ChunkSourceKind::None && decided(end))
+            ++end;
+        return end;
+    };
+    EnterCriticalSection(&scan->lock);
+    uint32_t end = missingUpTo();
+    while (sync->sources[first].kind == ChunkSourceKind::None && end < count &&
+           sync->sources[end].kind == ChunkSourceKind::None) {
+        SleepConditionVariableCS(&scan->moved, &scan->lock, INFINITE);
+        end = missingUpTo();
     }
-    for (size_t i = 0; i < sync->sources.size(); ++i) {
-        if (sync->sources[i].kind == ChunkSourceKind::None)
-            sync->sources[i] = first.sources[i].kind != ChunkSourceKind::None ? first.sources[i]
-                                                                              : second.sources[i];
-    }
-    return first.ok && (!halves || second.ok);
+    const SyncStep step = NextSyncStep(sync->index, sync->sources, first, end);
+    LeaveCriticalSection(&scan->lock);
+    return step;
 }
 
 void ShowProgress(const Sync& sync) {
@@ -320,13 +359,19 @@ bool StartHasher(Hasher* h, const Sync* sync) {
     return h->thread != nullptr;
 }
 
-// Waits until the block before is hashed, then hands this one over. False when a block
-// before failed (the log says why).
-bool HandOver(Hasher* h, const unsigned char* data, DWORD size, int64_t offset, bool fetched) {
+// Waits until the hasher holds no block, so that both blocks are free; false when a block
+// failed.
+bool WaitIdle(Hasher* h) {
     if (h->busy)
         WaitForSingleObject(h->done, INFINITE);
     h->busy = false;
-    if (!h->ok)
+    return h->ok;
+}
+
+// Waits until the block before is hashed, then hands this one over. False when a block
+// before failed (the log says why).
+bool HandOver(Hasher* h, const unsigned char* data, DWORD size, int64_t offset, bool fetched) {
+    if (!WaitIdle(h))
         return false;
     h->busy = true;
     h->data = data;
@@ -423,7 +468,10 @@ bool FetchStep(Sync* sync, Hasher* hasher, const SyncStep& step, HANDLE part, bo
     *rest = answer == HttpRangeAnswer::WholeFile;
     if (*rest)
         LogProblem("GET %s: the host ignores ranges, the whole file is taken", sync->address);
-    // Of a whole file, the bytes before the step are in the part file already.
+    // Of a whole file, the bytes before the step are in the part file already; they pass
+    // through the blocks unhashed, so the hasher must hold neither.
+    if (*rest && !WaitIdle(hasher))
+        return false;
     for (int64_t skip = *rest ? step.offset : 0; skip > 0;) {
         const DWORD size = static_cast<DWORD>(skip < kBlockSize ? skip : kBlockSize);
         DWORD filled = 0;
@@ -451,53 +499,87 @@ bool FetchStep(Sync* sync, Hasher* hasher, const SyncStep& step, HANDLE part, bo
     return true;
 }
 
-bool Assemble(Sync* sync, Hasher* hasher, const std::vector<SyncStep>& plan, HANDLE part,
-              const char* localPath) {
-    FileHandle old(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    for (const SyncStep& step : plan) {
+// Copies the first length bytes of the old file into the part file, unhashed: the hasher
+// has had them already, while the assembly found nothing to change.
+bool CopyUnchanged(Sync* sync, Hasher* hasher, HANDLE old, int64_t length, HANDLE part) {
+    if (!WaitIdle(hasher))
+        return false;
+    unsigned char* block = sync->blocks.get();
+    for (int64_t done = 0; done < length;) {
+        const DWORD want =
+            static_cast<DWORD>(length - done < kBlockSize ? length - done : kBlockSize);
+        DWORD got = 0;
+        if (!ReadAt(old, done, block, want, &got) || got != want ||
+            !WriteAt(part, done, block, got)) {
+            LogProblem("%.300s: cannot copy into the part file (error %lu)", sync->path,
+                       GetLastError());
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+// Assembles the new file in order while the scan of the old file goes on. As long as every
+// step copies the old file's bytes to their own places nothing is written: *unchanged then
+// tells that the old file may be the published one.
+bool Assemble(Sync* sync, Hasher* hasher, Scan* scan, HANDLE old, HANDLE part, bool* unchanged) {
+    *unchanged = true;
+    int64_t shift = 0;
+    const uint32_t count = static_cast<uint32_t>(sync->index.chunks.size());
+    for (uint32_t first = 0; first < count;) {
+        const SyncStep step = WaitForStep(sync, scan, first, shift);
+        const bool inPlace = step.kind == SyncStepKind::Copy && step.sourceOffset == step.offset;
+        if (*unchanged && !inPlace) {
+            if (!CopyUnchanged(sync, hasher, old, step.offset, part))
+                return false;
+            *unchanged = false;
+        }
         bool ok = false;
         bool rest = false;
         if (step.kind == SyncStepKind::Keep) {
             ok = CopyBytes(sync, hasher, part, step.offset, step.length, nullptr, step.offset);
         } else if (step.kind == SyncStepKind::Copy) {
-            ok = old.IsOpen() && CopyBytes(sync, hasher, old.handle, step.sourceOffset, step.length,
-                                           part, step.offset);
+            ok = CopyBytes(sync, hasher, old, step.sourceOffset, step.length,
+                           *unchanged ? nullptr : part, step.offset);
+            shift = step.sourceOffset - step.offset;
         } else {
+            sync->toFetch += step.length;
             ok = FetchStep(sync, hasher, step, part, &rest);
         }
         if (!ok)
             return false;
         if (rest)
             return true;
+        first += step.chunkCount;
     }
     return true;
 }
 
-// Ends the part file at the file's size, checks the whole file's digest and closes it. False
-// (logged) when anything differs: after a whole-file mismatch the part file is deleted, as
-// its bytes are not the published ones.
-bool FinishPart(Sync* sync, Hasher* hasher, FileHandle* part, const char* partPath) {
+// Ends the part file at the file's size, flushes and closes it; false (logged) when it cannot.
+bool EndPart(Sync* sync, FileHandle* part) {
     LARGE_INTEGER size;
     size.QuadPart = sync->index.fileSize;
-    unsigned char digest[kSha256Bytes];
-    const bool hashed = StopHasher(hasher);
     const bool ended = SetFilePointerEx(part->handle, size, nullptr, FILE_BEGIN) &&
                        SetEndOfFile(part->handle) && FlushFileBuffers(part->handle);
     part->Close();
-    if (!hashed)
-        return false;
-    if (!ended) {
+    if (!ended)
         LogProblem("%.300s: cannot end the part file (error %lu)", sync->path, GetLastError());
+    return ended;
+}
+
+// Waits for the last block; true when every fetched chunk and the whole file match the index.
+// A chunk that differs was logged by the hasher; hasher->ok then is false.
+bool WholeFileMatches(Sync* sync, Hasher* hasher) {
+    unsigned char digest[kSha256Bytes];
+    if (!StopHasher(hasher))
         return false;
+    if (FinishSha256(&hasher->whole, digest) &&
+        memcmp(digest, sync->index.fileSha256, kSha256Bytes) == 0) {
+        return true;
     }
-    if (!FinishSha256(&hasher->whole, digest) ||
-        memcmp(digest, sync->index.fileSha256, kSha256Bytes) != 0) {
-        LogProblem("%.300s: the assembled file's SHA-256 is not the index's", sync->path);
-        DeleteFileA(partPath);
-        return false;
-    }
-    return true;
+    LogProblem("%.300s: the assembled file's SHA-256 is not the index's", sync->path);
+    return false;
 }
 
 }  // namespace
@@ -531,21 +613,19 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
     }
     sync.byDigest = SortChunksByDigest(sync.index);
     sync.sources.resize(sync.index.chunks.size());
-    // The part file of a cut-off run first: its chunks in place need no write at all.
-    if (!ScanFile(&sync, partPath, ChunkSourceKind::InPlace) ||
-        !ScanFile(&sync, localPath, ChunkSourceKind::OldFile)) {
-        LogProblem("%.300s: scanning for chunks failed (error %lu)", entry.path, GetLastError());
-        return SyncResult::Failed;
+    // The part file of a cut-off run first, whole: its chunks in place need no write at all.
+    {
+        FileHandle earlier(CreateFileA(partPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        Scan scan(&sync, earlier.handle, ChunkSourceKind::InPlace);
+        if (earlier.IsOpen())
+            ScanFile(&scan);
     }
-    const std::vector<SyncStep> plan = PlanChunkSync(sync.index, sync.sources);
-    const PathFacts old = QueryPathFacts(localPath);
-    if (old.exists && !old.isDirectory && OldFileIsCurrent(sync.index, plan, old.size)) {
-        DeleteFileA(partPath);
-        return SyncResult::Kept;
-    }
-    sync.toFetch = BytesToFetch(plan);
-    ShowProgress(sync);
-
+    // Declared in this order, the scan ends before its file closes, the hasher before the
+    // part file; and both threads before the sync they read goes.
+    FileHandle old(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    Scan scan(&sync, old.handle, ChunkSourceKind::OldFile);
     FileHandle part(CreateFileA(partPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     Hasher hasher;
@@ -554,11 +634,36 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
                    GetLastError());
         return SyncResult::Failed;
     }
-    if (!Assemble(&sync, &hasher, plan, part.handle, localPath) ||
-        !FinishPart(&sync, &hasher, &part, partPath)) {
+    if (old.IsOpen()) {
+        StartScan(&scan);
+    } else {
+        ReportScan(&scan, 0, true);
+    }
+    ShowProgress(sync);
+    bool unchanged = false;
+    if (!Assemble(&sync, &hasher, &scan, old.handle, part.handle, &unchanged))
+        return SyncResult::Failed;
+    const PathFacts facts = QueryPathFacts(localPath);
+    if (unchanged && facts.size == sync.index.fileSize) {
+        part.Close();
+        DeleteFileA(partPath);
+        return WholeFileMatches(&sync, &hasher) ? SyncResult::Kept : SyncResult::Failed;
+    }
+    if ((unchanged &&
+         !CopyUnchanged(&sync, &hasher, old.handle, sync.index.fileSize, part.handle)) ||
+        !EndPart(&sync, &part)) {
+        return SyncResult::Failed;
+    }
+    if (!WholeFileMatches(&sync, &hasher)) {
+        // Every chunk matched, the whole did not: the part file's bytes are not the published
+        // ones, and are not kept for the next run.
+        if (hasher.ok)
+            DeleteFileA(partPath);
         return SyncResult::Failed;
     }
     // One step: until here the old file stood untouched under its name.
+    StopScan(&scan);
+    old.Close();
     if (!MoveFileExA(partPath, localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         LogProblem("%.300s: cannot replace the old file (error %lu)", entry.path, GetLastError());
         return SyncResult::Failed;
