@@ -45,6 +45,8 @@ struct Sync {
     int next;                                 // the block the assembly fills next
     int64_t toFetch;
     int64_t fetched;
+    int64_t shownFetched;  // the megabytes the status line shows
+    int64_t shownExpected;
 };
 
 bool BeginSha256(HCRYPTPROV provider, CryptHash* hash) {
@@ -254,32 +256,45 @@ SyncStep WaitForStep(Sync* sync, Scan* scan, uint32_t first, int64_t shift) {
     return step;
 }
 
-void ShowProgress(const Sync& sync) {
+// The megabyte line, when its figures changed: every status line is a repaint.
+void ShowProgress(Sync* sync) {
+    const int64_t fetched = sync->fetched >> 20;
+    const int64_t expected = (sync->fetched > sync->toFetch ? sync->fetched : sync->toFetch) >> 20;
+    if (fetched == sync->shownFetched && expected == sync->shownExpected)
+        return;
+    sync->shownFetched = fetched;
+    sync->shownExpected = expected;
     char line[kProgressLineSize];
-    const int64_t expected = sync.fetched > sync.toFetch ? sync.fetched : sync.toFetch;
-    snprintf(line, sizeof(line), kStatusMegabytesFormat, static_cast<long long>(sync.fetched >> 20),
-             static_cast<long long>(expected >> 20));
+    snprintf(line, sizeof(line), kStatusMegabytesFormat, static_cast<long long>(fetched),
+             static_cast<long long>(expected));
     SetStatus(line, -1);
 }
 
-// Hashes what the assembly writes on a second thread, one block behind it: the whole file,
-// and each fetched chunk, whose digest is checked as it completes. Wine answers every event
-// through its server, so the blocks are large: about two thousand hand-overs a GiB.
+// Hashes what the assembly writes on two threads, one block behind it: one lane hashes the
+// whole file, the other each fetched chunk, whose digest is checked as it completes. Wine
+// answers every event through its server, so the blocks are large: a few thousand hand-overs
+// a GiB.
+struct Hasher;
+
+struct HashLane {
+    Hasher* hasher = nullptr;
+    CryptContext context;  // each lane its own, before the hash it makes
+    CryptHash hash;
+    HANDLE ready = nullptr;  // a block is handed over, or stop is set
+    HANDLE done = nullptr;   // the block is hashed
+    HANDLE thread = nullptr;
+    bool busy = false;  // handed a block whose done is not yet taken
+    bool ok = true;
+};
+
 struct Hasher {
     const Sync* sync = nullptr;
-    CryptContext context;
-    CryptHash whole;
-    CryptHash chunk;
-    HANDLE ready = nullptr;  // a block is handed over, or stop is set
-    HANDLE done = nullptr;   // the block handed over is hashed and its buffer free
-    HANDLE thread = nullptr;
+    HashLane whole;
+    HashLane chunks;
     const unsigned char* data = nullptr;
     DWORD size = 0;
     int64_t offset = 0;
-    bool fetched = false;  // check the chunks it completes
-    bool busy = false;     // a block is handed over and its done not yet taken
     bool stop = false;
-    bool ok = true;
     uint32_t nextChunk = 0;  // the fetched chunk being hashed, up to position
     int64_t position = -1;
     Hasher() = default;
@@ -288,12 +303,9 @@ struct Hasher {
     Hasher& operator=(const Hasher&) = delete;
 };
 
-bool HashBlock(Hasher* h) {
-    if (!AddToHash(&h->whole, h->data, h->size))
-        return false;
-    if (!h->fetched)
-        return true;
+bool HashChunks(Hasher* h) {
     const std::vector<ChunkRecord>& chunks = h->sync->index.chunks;
+    HashLane& lane = h->chunks;
     // A range starts at a chunk of its own; a block that goes on from the last one continues
     // its chunk.
     if (h->offset != h->position) {
@@ -303,7 +315,7 @@ bool HashBlock(Hasher* h) {
             --h->nextChunk;
         h->position = h->offset;
         if (h->nextChunk >= chunks.size() || chunks[h->nextChunk].offset != h->offset ||
-            !BeginSha256(h->context.provider, &h->chunk)) {
+            !BeginSha256(lane.context.provider, &lane.hash)) {
             return false;
         }
     }
@@ -314,14 +326,14 @@ bool HashBlock(Hasher* h) {
         const int64_t end = record.offset + record.length;
         const DWORD take = static_cast<DWORD>(end - h->position < h->size - used ? end - h->position
                                                                                  : h->size - used);
-        if (!AddToHash(&h->chunk, h->data + used, take))
+        if (!AddToHash(&lane.hash, h->data + used, take))
             return false;
         used += take;
         h->position += take;
         if (h->position < end)
             continue;
         unsigned char digest[kSha256Bytes];
-        if (!FinishSha256(&h->chunk, digest) || !BeginSha256(h->context.provider, &h->chunk))
+        if (!FinishSha256(&lane.hash, digest) || !BeginSha256(lane.context.provider, &lane.hash))
             return false;
         if (memcmp(digest, record.sha256, kSha256Bytes) != 0) {
             LogProblem("GET %s: chunk %u (bytes %lld-%lld) differs from the index",
@@ -335,74 +347,92 @@ bool HashBlock(Hasher* h) {
 }
 
 unsigned __stdcall HashThreadProc(void* parameter) {
-    Hasher* h = static_cast<Hasher*>(parameter);
+    HashLane* lane = static_cast<HashLane*>(parameter);
+    Hasher* h = lane->hasher;
     for (;;) {
-        WaitForSingleObject(h->ready, INFINITE);
+        WaitForSingleObject(lane->ready, INFINITE);
         if (h->stop)
             return 0;
-        h->ok = h->ok && HashBlock(h);
-        SetEvent(h->done);
+        lane->ok = lane->ok &&
+                   (lane == &h->whole ? AddToHash(&lane->hash, h->data, h->size) : HashChunks(h));
+        SetEvent(lane->done);
     }
+}
+
+bool StartLane(Hasher* h, HashLane* lane) {
+    lane->hasher = h;
+    lane->ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    lane->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (lane->ready == nullptr || lane->done == nullptr ||
+        !CryptAcquireContextA(&lane->context.provider, nullptr, nullptr, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT) ||
+        !BeginSha256(lane->context.provider, &lane->hash)) {
+        return false;
+    }
+    lane->thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HashThreadProc, lane, 0, nullptr));
+    return lane->thread != nullptr;
 }
 
 bool StartHasher(Hasher* h, const Sync* sync) {
     h->sync = sync;
-    h->ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    h->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (h->ready == nullptr || h->done == nullptr ||
-        !CryptAcquireContextA(&h->context.provider, nullptr, nullptr, PROV_RSA_AES,
-                              CRYPT_VERIFYCONTEXT) ||
-        !BeginSha256(h->context.provider, &h->whole)) {
-        return false;
-    }
-    h->thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HashThreadProc, h, 0, nullptr));
-    return h->thread != nullptr;
+    return StartLane(h, &h->whole) && StartLane(h, &h->chunks);
 }
 
 // Waits until the hasher holds no block, so that both blocks are free; false when a block
 // failed.
 bool WaitIdle(Hasher* h) {
-    if (h->busy)
-        WaitForSingleObject(h->done, INFINITE);
-    h->busy = false;
-    return h->ok;
+    for (HashLane* lane : {&h->whole, &h->chunks}) {
+        if (lane->busy)
+            WaitForSingleObject(lane->done, INFINITE);
+        lane->busy = false;
+    }
+    return h->whole.ok && h->chunks.ok;
 }
 
-// Waits until the block before is hashed, then hands this one over. False when a block
-// before failed (the log says why).
+// Waits until the block before is hashed, then hands this one over; a fetched one to both
+// lanes. False when a block before failed (the log says why).
 bool HandOver(Hasher* h, const unsigned char* data, DWORD size, int64_t offset, bool fetched) {
     if (!WaitIdle(h))
         return false;
-    h->busy = true;
     h->data = data;
     h->size = size;
     h->offset = offset;
-    h->fetched = fetched;
-    SetEvent(h->ready);
+    h->whole.busy = true;
+    SetEvent(h->whole.ready);
+    if (fetched) {
+        h->chunks.busy = true;
+        SetEvent(h->chunks.ready);
+    }
     return true;
 }
 
-// Waits for the last block and ends the thread; false when any block failed.
+// Waits for the last block and ends both threads; false when any block failed.
 bool StopHasher(Hasher* h) {
-    if (h->thread == nullptr)
-        return false;
-    if (h->busy)
-        WaitForSingleObject(h->done, INFINITE);
-    h->busy = false;
+    const bool ok = WaitIdle(h);
     h->stop = true;
-    SetEvent(h->ready);
-    WaitForSingleObject(h->thread, INFINITE);
-    CloseHandle(h->thread);
-    h->thread = nullptr;
-    return h->ok;
+    bool stopped = true;
+    for (HashLane* lane : {&h->whole, &h->chunks}) {
+        if (lane->thread == nullptr) {
+            stopped = false;
+            continue;
+        }
+        SetEvent(lane->ready);
+        WaitForSingleObject(lane->thread, INFINITE);
+        CloseHandle(lane->thread);
+        lane->thread = nullptr;
+    }
+    return ok && stopped;
 }
 
 Hasher::~Hasher() {
     StopHasher(this);
-    if (ready != nullptr)
-        CloseHandle(ready);
-    if (done != nullptr)
-        CloseHandle(done);
+    for (HashLane* lane : {&whole, &chunks}) {
+        if (lane->ready != nullptr)
+            CloseHandle(lane->ready);
+        if (lane->done != nullptr)
+            CloseHandle(lane->done);
+    }
 }
 
 // The block the assembly fills next; the other one may still be with the hasher.
@@ -451,7 +481,7 @@ bool ReadFull(Sync* sync, HttpStream* stream, unsigned char* data, DWORD size, D
         }
         *filled += got;
         sync->fetched += got;
-        ShowProgress(*sync);
+        ShowProgress(sync);
     }
     return true;
 }
@@ -569,12 +599,12 @@ bool EndPart(Sync* sync, FileHandle* part) {
 }
 
 // Waits for the last block; true when every fetched chunk and the whole file match the index.
-// A chunk that differs was logged by the hasher; hasher->ok then is false.
+// A chunk that differs was logged by the hasher; hasher->chunks.ok then is false.
 bool WholeFileMatches(Sync* sync, Hasher* hasher) {
     unsigned char digest[kSha256Bytes];
     if (!StopHasher(hasher))
         return false;
-    if (FinishSha256(&hasher->whole, digest) &&
+    if (FinishSha256(&hasher->whole.hash, digest) &&
         memcmp(digest, sync->index.fileSha256, kSha256Bytes) == 0) {
         return true;
     }
@@ -586,7 +616,7 @@ bool WholeFileMatches(Sync* sync, Hasher* hasher) {
 
 SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& line,
                            const char* address, const char* localPath) {
-    Sync sync = {entry.path, address, 0, {}, {}, {}, nullptr, 0, 0, 0};
+    Sync sync = {entry.path, address, 0, {}, {}, {}, nullptr, 0, 0, 0, -1, -1};
     sync.index.fileSize = entry.size;
     sync.blocks.reset(new unsigned char[2 * kBlockSize]);
     char partPath[kPathSize];
@@ -639,7 +669,7 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
     } else {
         ReportScan(&scan, 0, true);
     }
-    ShowProgress(sync);
+    ShowProgress(&sync);
     bool unchanged = false;
     if (!Assemble(&sync, &hasher, &scan, old.handle, part.handle, &unchanged))
         return SyncResult::Failed;
@@ -657,7 +687,7 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
     if (!WholeFileMatches(&sync, &hasher)) {
         // Every chunk matched, the whole did not: the part file's bytes are not the published
         // ones, and are not kept for the next run.
-        if (hasher.ok)
+        if (hasher.chunks.ok)
             DeleteFileA(partPath);
         return SyncResult::Failed;
     }

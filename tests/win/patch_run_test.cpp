@@ -428,6 +428,13 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
              ClearRequests();
              EXPECT_EQ(RunIn(game).finalStatus, kUpToDate);
              EXPECT_EQ(CountRequests(kArchivePath), 0);
+             // After another version change it is read, found current and kept as it is.
+             game.Write("SKH2026_patch.state", "v0");
+             EXPECT_EQ(RunIn(game).finalStatus, kUpToDate);
+             EXPECT_EQ(CountRequests(kArchivePath), 0);
+             EXPECT_EQ(ListFilesRecursive(game.dir),
+                       (std::vector<std::string>{"SKH2026_patch.log", "SKH2026_patch.state",
+                                                 "archive.pak"}));
          }},
         {"a host that ignores Range: the whole file is taken",
          [](const Game& game) {
