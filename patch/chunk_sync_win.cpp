@@ -229,7 +229,8 @@ Scan::~Scan() {
 // it must. A chunk the scan has not found is fetched once the scan is past the place where
 // it would stand in the old file (its offset moved by shift, where the last copied chunk came
 // from, with room for the largest chunk on either side), or at the end of the scan. Content
-// that moved backwards is fetched too, though the scan would find it later.
+// that moved towards the start of the file is fetched too, though the scan would find it
+// later; content that moved towards the end only makes the assembly wait for the scan.
 SyncStep WaitForStep(Sync* sync, Scan* scan, uint32_t first, int64_t shift) {
     const std::vector<ChunkRecord>& chunks = sync->index.chunks;
     const uint32_t count = static_cast<uint32_t>(chunks.size());
