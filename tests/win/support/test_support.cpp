@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "base/launcher_state_win.h"
+#include "base/lower_hex.h"
 #include "base/status_win.h"
 #include "news/news_thread_win.h"
 #include "patch/chunk_index.h"
@@ -276,12 +277,10 @@ void Sha256(const char* data, size_t size, unsigned char* out) {
 
 std::string Sha256Hex(const std::string& bytes) {
     unsigned char digest[kSha256Bytes];
+    char hex[kSha256Length + 1];
     Sha256(bytes.data(), bytes.size(), digest);
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char byte : digest)
-        out += {kHex[byte >> 4], kHex[byte & 15]};
-    return out;
+    WriteLowerHex(digest, kSha256Bytes, hex);
+    return hex;
 }
 
 std::string ChunkIndexFor(const std::string& content, bool wrongDigest, int64_t zeros) {
