@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "base/handle_guards_win.h"
+#include "base/http_range.h"
 #include "base/path_facts_win.h"
 #include "base/player_texts.h"
 #include "base/run_log_win.h"
@@ -43,11 +44,12 @@ struct InternetHandle {
 };
 
 // One GET: its own session (no connection is reused), the request closed before it, and the
-// body length the server announced.
+// body length and status the server announced.
 struct Request {
     InternetHandle session;
     InternetHandle request;
     int64_t announced = -1;
+    DWORD status = 0;
 };
 
 // The answer's status code, or 0 when it cannot be read.
@@ -76,40 +78,53 @@ int64_t AnnouncedLength(HINTERNET request) {
     return value;
 }
 
-// False when there is no connection or the answer is not 200: an error page must never be
-// stored as a game file or parsed as a control file.
-bool OpenRequest(const char* url, Request* out) {
+// False when there is no connection or the answer is not 200 (nor, with a range asked in
+// headers, 206): an error page must never be stored as a game file or parsed as a control file.
+bool OpenRequest(const char* url, Request* out, const char* headers = nullptr) {
     out->session.handle =
         InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (out->session.handle == nullptr) {
         LogProblem("GET %s: no internet access (error %lu)", url, GetLastError());
         return false;
     }
-    out->request.handle = InternetOpenUrlA(out->session.handle, url, nullptr, 0, kRequestFlags, 0);
+    out->request.handle =
+        InternetOpenUrlA(out->session.handle, url, headers,
+                         headers != nullptr ? static_cast<DWORD>(-1) : 0, kRequestFlags, 0);
     if (out->request.handle == nullptr) {
         LogProblem("GET %s: no connection (error %lu)", url, GetLastError());
         return false;
     }
-    const DWORD status = StatusCode(out->request.handle);
-    if (status == 0) {
+    out->status = StatusCode(out->request.handle);
+    if (out->status == 0) {
         LogProblem("GET %s: no answer (error %lu)", url, GetLastError());
         return false;
     }
-    if (status != 200) {
-        LogProblem("GET %s: HTTP status %lu", url, status);
+    if (out->status != 200 && (headers == nullptr || out->status != 206)) {
+        LogProblem("GET %s: HTTP status %lu", url, out->status);
         return false;
     }
     out->announced = AnnouncedLength(out->request.handle);
     return true;
 }
 
+// Hands the request's handles over to a stream.
+void TakeOver(Request* request, const char* url, HttpStream* out) {
+    out->session = request->session.handle;
+    out->request = request->request.handle;
+    request->session.handle = nullptr;
+    request->request.handle = nullptr;
+    out->url = url;
+    out->announced = request->announced;
+    out->received = 0;
+}
+
 // WinINet reports a connection cut in mid-body as a clean end: only the announced length
 // tells them apart.
-bool ReceivedWhole(const char* url, const Request& request, int64_t received) {
-    if (request.announced < 0 || received == request.announced)
+bool ReceivedWhole(const char* url, int64_t announced, int64_t received) {
+    if (announced < 0 || received == announced)
         return true;
     LogProblem("GET %s: body ended after %lld of %lld bytes", url, static_cast<long long>(received),
-               static_cast<long long>(request.announced));
+               static_cast<long long>(announced));
     return false;
 }
 
@@ -177,7 +192,7 @@ FetchedText HttpFetchText(const char* url) {
             return result;
         }
         if (got == 0) {
-            if (!ReceivedWhole(url, request, received))
+            if (!ReceivedWhole(url, request.announced, received))
                 return result;
             body.text[received] = '\0';
             body.length = static_cast<int>(received);
@@ -219,7 +234,7 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
     bool whole = ReceiveBody(url, request.request.handle, file.handle, localPath, expectedSize,
                              expectedDigest != nullptr ? &sha1 : nullptr, &total);
     file.Close();
-    whole = whole && ReceivedWhole(url, request, total);
+    whole = whole && ReceivedWhole(url, request.announced, total);
     if (expectedDigest != nullptr) {
         char digest[kDigestLength + 1] = "?";
         if (whole && (!Sha1Finish(&sha1, digest) || strcmp(digest, expectedDigest) != 0)) {
@@ -242,4 +257,58 @@ bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSi
     LogProblem("GET %s: %s holds %lld bytes, the manifest lists %lld", url, localPath, facts.size,
                static_cast<long long>(expectedSize));
     return false;
+}
+
+HttpStream::~HttpStream() {
+    if (request != nullptr)
+        InternetCloseHandle(request);
+    if (session != nullptr)
+        InternetCloseHandle(session);
+}
+
+bool HttpOpenStream(const char* url, HttpStream* out) {
+    Request request;
+    if (!OpenRequest(url, &request))
+        return false;
+    TakeOver(&request, url, out);
+    return true;
+}
+
+HttpRangeAnswer HttpOpenRange(const char* url, int64_t first, int64_t last, int64_t totalSize,
+                              HttpStream* out) {
+    char header[kRangeHeaderSize];
+    Request request;
+    if (!WriteRangeHeader(first, last, header, sizeof(header)) ||
+        !OpenRequest(url, &request, header)) {
+        return HttpRangeAnswer::Failed;
+    }
+    if (request.status == 206) {
+        char range[kRangeHeaderSize];
+        DWORD size = sizeof(range);
+        if (!HttpQueryInfoA(request.request.handle, HTTP_QUERY_CONTENT_RANGE, range, &size,
+                            nullptr)) {
+            range[0] = '\0';
+        }
+        range[size < sizeof(range) ? size : sizeof(range) - 1] = '\0';
+        if (!ContentRangeMatches(range, first, last, totalSize) ||
+            (request.announced >= 0 && request.announced != last - first + 1)) {
+            LogProblem("GET %s: asked for bytes %lld-%lld/%lld, answered \"%s\"", url,
+                       static_cast<long long>(first), static_cast<long long>(last),
+                       static_cast<long long>(totalSize), range);
+            return HttpRangeAnswer::Failed;
+        }
+    }
+    TakeOver(&request, url, out);
+    return request.status == 206 ? HttpRangeAnswer::Range : HttpRangeAnswer::WholeFile;
+}
+
+bool HttpReadStream(HttpStream* stream, void* buffer, uint32_t size, uint32_t* got) {
+    DWORD read = 0;
+    if (!InternetReadFile(stream->request, buffer, size, &read)) {
+        LogReadFailure(stream->url, stream->received);
+        return false;
+    }
+    *got = read;
+    stream->received += read;
+    return read > 0 || ReceivedWhole(stream->url, stream->announced, stream->received);
 }

@@ -31,3 +31,31 @@ FetchedText HttpFetchText(const char* url);
 // that fails, its SHA-1 differing or its body cut short, is deleted.
 bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize,
                       const char* expectedDigest = nullptr);
+
+// A GET whose body its caller reads piece by piece; its handles close when it goes.
+struct HttpStream {
+    void* session = nullptr;
+    void* request = nullptr;
+    const char* url = nullptr;  // for the log; the caller's text, which outlives the stream
+    int64_t announced = -1;     // the Content-Length, or -1 without one
+    int64_t received = 0;
+    HttpStream() = default;
+    ~HttpStream();
+    HttpStream(const HttpStream&) = delete;
+    HttpStream& operator=(const HttpStream&) = delete;
+};
+
+// Opens a plain GET of url; false (logged) unless the answer is 200.
+bool HttpOpenStream(const char* url, HttpStream* out);
+
+enum class HttpRangeAnswer { Failed, Range, WholeFile };
+
+// Opens a GET of bytes first..last of the file at url, which has totalSize bytes. Range: a 206
+// whose Content-Range names exactly those bytes of that size; WholeFile: a 200, from a host
+// that ignores ranges; Failed (logged) for anything else, a 206 of other bytes included.
+HttpRangeAnswer HttpOpenRange(const char* url, int64_t first, int64_t last, int64_t totalSize,
+                              HttpStream* out);
+
+// Reads the next piece of the body into buffer; *got is 0 at its end. False (logged) on a read
+// failure, or on an end short of the announced length.
+bool HttpReadStream(HttpStream* stream, void* buffer, uint32_t size, uint32_t* got);

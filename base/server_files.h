@@ -14,3 +14,7 @@ constexpr char kManifestFileName[] = "manifest.txt";
 constexpr char kBuildNumberFileName[] = "patcher_version.txt";
 constexpr char kNewsFileName[] = "news.txt";
 // The share offers the launcher under its own name, kLauncherFileName.
+// In the full-client tree: the chunk indexes of big files, below a folder whose name starts
+// with "#", which no manifest entry can name (the line would be a comment).
+constexpr char kChunkIndexFolder[] = "#chunks/";
+constexpr char kChunkIndexSuffix[] = ".idx";

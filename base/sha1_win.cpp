@@ -1,6 +1,8 @@
 // Hashing through CryptoAPI, fed in pieces: a file as it is read, a download as it arrives.
 #include "base/sha1_win.h"
 
+#include "base/lower_hex.h"
+
 namespace {
 
 constexpr DWORD kFileChunk = 64 << 10;
@@ -32,12 +34,7 @@ bool Sha1Finish(Sha1* sha1, char* out) {
     DWORD size = sizeof(digest);
     if (!CryptGetHashParam(sha1->hash.hash, HP_HASHVAL, digest, &size, 0))
         return false;
-    static const char kHex[] = "0123456789abcdef";
-    for (int i = 0; i < kDigestBytes; ++i) {
-        out[2 * i] = kHex[digest[i] >> 4];
-        out[2 * i + 1] = kHex[digest[i] & 0xF];
-    }
-    out[kDigestLength] = '\0';
+    WriteLowerHex(digest, sizeof(digest), out);
     return true;
 }
 

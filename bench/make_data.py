@@ -4,6 +4,9 @@
   make_data.py tree DIR COUNT SIZE [COUNT SIZE ...]   files of random bytes in nested folders
   make_data.py manifest DIR OUT [--big]               DIR's files as path|size|sha1 lines
   make_data.py lines OUT COUNT                        a manifest of COUNT entry lines
+  make_data.py next-archive OLD NEW CHANGED           NEW: OLD with 16 scattered 1 MiB
+      rewrites, 4 MiB inserted in the middle and 8 MiB appended; CHANGED gets one range of
+      that many new bytes (28 MiB), the bytes a perfect sync would fetch
 """
 import hashlib
 import os
@@ -52,6 +55,27 @@ def many_lines(out, count):
             f.write(f"data/set{i % 97}/file{i:07d}.dat|{i * 13}|{'%040x' % (i * 2654435761)}\n")
 
 
+def next_archive(old, new, changed):
+    size = os.path.getsize(old)
+    mib = 1 << 20
+    rewrites = {(i * 2 + 1) * size // 33 // mib * mib for i in range(16)}
+    middle = size // 2 // mib * mib + 12345
+    with open(old, "rb") as src, open(new, "wb") as dst:
+        at = 0
+        while at < size:
+            if at == middle:
+                dst.write(os.urandom(4 * mib))
+            end = min(size, (at // mib + 1) * mib)
+            if at < middle < end:
+                end = middle
+            data = src.read(end - at)
+            dst.write(os.urandom(len(data)) if at in rewrites else data)
+            at = end
+        dst.write(os.urandom(8 * mib))
+    with open(changed, "wb") as f:
+        f.write(os.urandom(28 * mib))
+
+
 def main():
     command = sys.argv[1]
     if command == "tree":
@@ -59,6 +83,8 @@ def main():
         tree(sys.argv[2], list(zip(numbers[0::2], numbers[1::2])))
     elif command == "manifest":
         manifest(sys.argv[2], sys.argv[3], "--big" in sys.argv[4:])
+    elif command == "next-archive":
+        next_archive(sys.argv[2], sys.argv[3], sys.argv[4])
     elif command == "lines":
         many_lines(sys.argv[2], int(sys.argv[3]))
     else:

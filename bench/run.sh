@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmarks of the launcher against references measured in the same run on the same files.
-#   bench/run.sh           full sizes (at most 3.2 GB of scratch space, about 10 minutes)
+#   bench/run.sh           full sizes (at most 3.2 GB of scratch space, about 12 minutes)
 #   bench/run.sh --smoke   tiny sizes, only to keep the benchmarks working (the test command)
 # Each side of every ratio is the median of three runs (one in the smoke mode), on files
 # already in the page cache.
@@ -15,13 +15,14 @@ if [ "$mode" = "--smoke" ]; then
     runs=1
     hash_groups=(4 1048576 8 65536); unchanged_files=500; download_big=$((4 << 20))
     download_small=(40 65536); memory_big=$((16 << 20)); manifest_lines=2000
+    archive_size=$((60 << 20)); sync_size=$((64 << 20))
 else
     runs=3
     # 1 GiB in 300 files up to 50 MiB; 20,000 files; 512 MiB plus 512 MiB in small files;
     # 2 GiB against 1 MiB; 100,000 lines.
     hash_groups=(16 52428800 284 $((800 << 10))); unchanged_files=20000
     download_big=$((512 << 20)); download_small=(1024 524288); memory_big=$((2048 << 20))
-    manifest_lines=100000
+    manifest_lines=100000; archive_size=$((1024 << 20)); sync_size=$((1024 << 20))
 fi
 
 bash "$root/scripts/setup.sh"
@@ -260,3 +261,94 @@ warm "$work/published"
 verify=$(median timed "$tool" verify "$work/published")
 say "6 operator tool on $(nproc) cores: publish (hash and copy) ratio $(ratio "$reference" "$publish")," \
     "verify (hash only) ratio $(ratio "$reference" "$verify") against sha1sum (goal >= 1.5)"
+
+# 7. Publishing one big archive: its copy and its chunk index (chunks cut and hashed, the whole
+# file hashed) against sha256sum on the same file.
+archive=$work/archive/client
+python3 "$root/bench/make_data.py" tree "$archive" 1 "$archive_size"
+archive_seconds() {
+    rm -rf "$work/archive/out"
+    sync
+    timed "$tool" publish --version a1 "$archive" "$work/archive/out"
+}
+warm "$archive"
+reference=$(median timed find "$archive" -type f -exec sha256sum {} +)
+publish=$(median archive_seconds)
+index=$(find "$work/archive/out/skh-full/#chunks" -type f -printf '%s\n')
+say "7 chunk index: publishing a $((archive_size >> 20)) MiB archive (copy, chunks, SHA-256)" \
+    "ratio $(ratio "$reference" "$publish") against sha256sum (goal >= 1); index $index bytes," \
+    "$(ratio "$index * 100" "$archive_size") % of the file (goal <= 0.1)"
+rm -rf "$work/archive"
+
+# 8. Syncing a big archive by its chunks, from nginx over HTTPS: the next version of a 1 GiB
+# archive (16 scattered 1 MiB rewrites, 4 MiB inserted in the middle, 8 MiB appended); the
+# same archive installed fresh, against today's whole download; memory against an idle run.
+sync=$work/sync
+mkdir -p "$sync/client" "$sync/plain/skh-full" "$sync/game"
+python3 "$root/bench/make_data.py" tree "$sync/old" 1 "$sync_size"
+old_file=$(find "$sync/old" -type f)
+python3 "$root/bench/make_data.py" next-archive "$old_file" "$sync/client/archive.pak" \
+    "$sync/changed.bin"
+rm -rf "$www/skh-full"
+"$tool" publish --version s2 "$sync/client" "$www" >/dev/null
+index_bytes=$(stat -c %s "$www/skh-full/#chunks/archive.pak.idx")
+new_bytes=$(stat -c %s "$sync/client/archive.pak")
+changed_bytes=$(stat -c %s "$sync/changed.bin")
+# The reference's fetch: the changed bytes as one file, at the bare WinINet loop's speed.
+ln "$sync/changed.bin" "$www/changed.bin"
+echo "$nginx_url/changed.bin" >"$sync/changed.url"
+winpath "$old_file" >"$sync/old.list"
+sync_seconds() {
+    rm -rf "$sync/game"
+    mkdir -p "$sync/game"
+    cp "$old_file" "$sync/game/archive.pak"
+    warm "$sync/game"
+    : >"$work/nginx/access.log"
+    expect="Update selesai (1 file)" driver_seconds patch-run "$nginx_url" "$(winpath "$sync/game")"
+}
+fetched() {  # bytes nginx sent below /skh-full/ in its log
+    awk '$7 ~ "^/skh-full/" && $7 !~ /(manifest|version)\.txt$/ { s += $10 } END { print s + 0 }' \
+        "$work/nginx/access.log"
+}
+warm "$sync/old"
+hashing=$(median driver_seconds bare-sha256 "$(winpath "$sync/old.list")")
+fetching=$(median driver_seconds bare-wininet "$(winpath "$sync/changed.url")")
+synced=$(median sync_seconds)
+sync_fetched=$(fetched)
+cmp -s "$sync/game/archive.pak" "$sync/client/archive.pak" || { echo "sync: wrong file" >&2; exit 1; }
+say "8 chunk sync of a $((sync_size >> 20)) MiB archive, $((changed_bytes >> 20)) MiB changed:" \
+    "fetched $sync_fetched bytes, $(ratio "$sync_fetched" "$changed_bytes + $index_bytes") of" \
+    "changed + index (goal <= 1.25), $(ratio "$new_bytes" "$sync_fetched") times fewer than" \
+    "whole (goal >= 30); ${synced}s against bare SHA-256 ${hashing}s + bare fetch" \
+    "${fetching}s: $(ratio "$synced" "$hashing + $fetching") (goal <= 1.3); index" \
+    "$(ratio "$index_bytes * 100" "$new_bytes") % of the file (goal <= 0.1)"
+# Idle: a run that finds the archive current; during the sync, its peak above that.
+idle_peak=$(peak_kib "$work/peak.out" wine "$driver" patch-run "$nginx_url" "$(winpath "$sync/game")")
+rm -rf "$sync/game" && mkdir -p "$sync/game" && cp "$old_file" "$sync/game/archive.pak"
+sync_peak=$(peak_kib "$work/peak.out" wine "$driver" patch-run "$nginx_url" "$(winpath "$sync/game")")
+# Fresh installs: the same archive with its index, and as today, without one.
+fresh_seconds() {
+    rm -rf "$sync/game"
+    mkdir -p "$sync/game"
+    expect="Update selesai (1 file)" driver_seconds patch-run "$nginx_url" "$(winpath "$sync/game")"
+}
+mkdir -p "$sync/indexed"
+mv "$www/skh-full" "$sync/indexed/skh-full"
+ln "$sync/client/archive.pak" "$sync/plain/skh-full/archive.pak"
+echo "archive.pak|$new_bytes|big" >"$sync/plain/skh-full/manifest.txt"
+echo s2 >"$sync/plain/skh-full/version.txt"
+: >"$work/fresh-indexed.seconds"
+: >"$work/fresh-plain.seconds"
+for run in $(seq "$runs"); do
+    for kind in indexed plain; do
+        mv "$sync/$kind/skh-full" "$www/skh-full"
+        fresh_seconds >>"$work/fresh-$kind.seconds"
+        mv "$www/skh-full" "$sync/$kind/skh-full"
+    done
+done
+say "8b fresh install of it: with the index $(middle "$work/fresh-indexed.seconds")s against" \
+    "$(middle "$work/fresh-plain.seconds")s whole, time" \
+    "$(ratio "$(middle "$work/fresh-indexed.seconds")" "$(middle "$work/fresh-plain.seconds")")" \
+    "(goal <= 1.05); peak memory $((sync_peak / 1024)) MiB syncing against $((idle_peak / 1024))" \
+    "MiB idle: $(((sync_peak - idle_peak) / 1024)) MiB more (goal <= 16)"
+rm -rf "$sync" "$www"

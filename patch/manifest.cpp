@@ -188,6 +188,12 @@ EntryAction DecideEntry(bool exists, bool isDirectory, long long fileSize, long 
     return EntryAction::Hash;
 }
 
+EntryAction DecideIndexedEntry(bool exists, bool isDirectory, long long fileSize,
+                               long long sizeField, bool versionChanged) {
+    const bool current = exists && !isDirectory && fileSize == sizeField && !versionChanged;
+    return current ? EntryAction::Keep : EntryAction::Sync;
+}
+
 EntryAction DecideAfterHash(bool hashed, const char* computedDigest, const char* digestField) {
     if (!hashed)
         return EntryAction::Keep;

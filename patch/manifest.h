@@ -36,11 +36,17 @@ int ManifestProgress(int n, int lineTotal);
 // True for exactly kDigestLength lowercase hexadecimal digits, the form a computed digest has.
 bool IsLowerHexDigest(const char* field);
 
-enum class EntryAction { Keep, Download, Hash };
+enum class EntryAction { Keep, Download, Hash, Sync };
 
 // The decision table up to the point where the file would have to be read.
 EntryAction DecideEntry(bool exists, bool isDirectory, long long fileSize, long long sizeField,
                         const char* digest, bool versionChanged);
+
+// The decision for an entry whose manifest names a chunk index: synced by its chunks when the
+// file is missing, differs in size, or the version changed (which finds a changed file of
+// the same size too); else kept.
+EntryAction DecideIndexedEntry(bool exists, bool isDirectory, long long fileSize,
+                               long long sizeField, bool versionChanged);
 
 // Rows that need the digest: keep when hashing failed or the digests are equal.
 EntryAction DecideAfterHash(bool hashed, const char* computedDigest, const char* digestField);

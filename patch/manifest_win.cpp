@@ -18,6 +18,8 @@
 #include "base/sha1_win.h"
 #include "base/status_win.h"
 #include "base/text_lines.h"
+#include "patch/chunk_index.h"
+#include "patch/chunk_sync_win.h"
 #include "patch/manifest.h"
 
 namespace {
@@ -42,8 +44,11 @@ void CreateParentDirectories(const char* localPath) {
     }
 }
 
-bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* localPath,
-                   int percent, bool signedRelease) {
+// Fetches the file whole, or, when the manifest names its chunk index, only the chunks the
+// game folder lacks.
+SyncResult DownloadEntry(const ManifestEntry& entry, const ChunkIndexLine* chunks,
+                         const char* encoded, const char* localPath, int percent,
+                         bool signedRelease) {
     char message[kMessageSize];
     snprintf(message, sizeof(message), kStatusDownloadingFormat, entry.path);
     SetStatus(message, percent);
@@ -52,11 +57,15 @@ bool DownloadEntry(const ManifestEntry& entry, const char* encoded, const char* 
     int length = snprintf(address, sizeof(address), "%s%s", FULL_BASE_URL, encoded);
     if (length < 0 || length >= static_cast<int>(sizeof(address))) {
         LogProblem("address of %.300s too long", entry.path);
-        return false;
+        return SyncResult::Failed;
     }
 
     CreateParentDirectories(localPath);
-    return HttpDownloadFile(address, localPath, entry.size, signedRelease ? entry.digest : nullptr);
+    if (chunks != nullptr)
+        return SyncChunkedFile(entry, *chunks, address, localPath);
+    return HttpDownloadFile(address, localPath, entry.size, signedRelease ? entry.digest : nullptr)
+               ? SyncResult::Replaced
+               : SyncResult::Failed;
 }
 
 }  // namespace
@@ -81,10 +90,16 @@ ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged, bool si
     char encoded[kEncodedPathLimit + 1];
 
     char* cursor = manifestText;
+    ChunkIndexLine chunks;
+    bool chunksNamed = false;  // by the line just before the entry
     while (char* line = NextLine(&cursor)) {
         ManifestEntry entry;
-        if (!ParseManifestEntry(line, &entry))
+        if (!ParseManifestEntry(line, &entry)) {
+            chunksNamed = ParseChunkIndexLine(line, &chunks);
             continue;
+        }
+        const bool indexed = chunksNamed;
+        chunksNamed = false;
         ++n;
         const int percent = ManifestProgress(n, lineTotal);
         if (n % kCheckLineInterval == 0) {
@@ -109,19 +124,20 @@ ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged, bool si
             snprintf(counts.installerDigest, sizeof(counts.installerDigest), "%s", entry.digest);
 
         PathFacts facts = QueryPathFacts(localPath);
-        EntryAction action = DecideEntry(facts.exists, facts.isDirectory, facts.size, entry.size,
-                                         entry.digest, versionChanged);
+        EntryAction action = indexed ? DecideIndexedEntry(facts.exists, facts.isDirectory,
+                                                          facts.size, entry.size, versionChanged)
+                                     : DecideEntry(facts.exists, facts.isDirectory, facts.size,
+                                                   entry.size, entry.digest, versionChanged);
         if (action == EntryAction::Hash) {
             bool hashed = HashFileSha1(localPath, computed);
             action = DecideAfterHash(hashed, computed, entry.digest);
         }
-        if (action != EntryAction::Download)
+        if (action != EntryAction::Download && action != EntryAction::Sync)
             continue;
-        if (DownloadEntry(entry, encoded, localPath, percent, signedRelease)) {
-            ++counts.downloadedCount;
-        } else {
-            ++counts.failedCount;
-        }
+        const SyncResult result = DownloadEntry(entry, indexed ? &chunks : nullptr, encoded,
+                                                localPath, percent, signedRelease);
+        counts.downloadedCount += result == SyncResult::Replaced ? 1 : 0;
+        counts.failedCount += result == SyncResult::Failed ? 1 : 0;
     }
     return counts;
 }

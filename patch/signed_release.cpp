@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "base/decimal.h"
+#include "patch/chunk_index.h"
 
 namespace {
 
@@ -80,7 +81,8 @@ bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out) {
             return false;
         const size_t lineLength = static_cast<size_t>(lineEnd - line);
         start += lineLength + 1;
-        if (!StartsWith(line, lineLength, "#@")) {
+        // A chunk index line stands before its entry, anywhere among the entries.
+        if (!StartsWith(line, lineLength, "#@") || StartsWith(line, lineLength, kChunksTag)) {
             entrySeen = entrySeen || (lineLength > 0 && line[0] != '#');
             continue;
         }

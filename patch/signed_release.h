@@ -25,7 +25,7 @@ struct SignedManifest {
 // only when the last line, followed by at most one LF, is the signature line with
 // kSignatureHexLength lowercase digits, and the signed part holds exactly one sequence line
 // (1 to 18 digits) and one non-empty version line, both before the first entry. False for
-// any other "#@" line, and for any CR or zero byte in the text.
+// any other "#@" line but chunk index lines, and for any CR or zero byte in the text.
 bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out);
 
 // The folder's sequence record names the key that took the release: "<fingerprint> <sequence>",

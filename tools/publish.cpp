@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "base/server_files.h"
+#include "patch/manifest.h"
 #include "patch/signed_release.h"
+#include "tools/chunk_index_writer.h"
 #include "tools/file_jobs.h"
 #include "tools/publish_names.h"
 #include "tools/signing.h"
@@ -212,12 +214,25 @@ bool CopyClientFiles(std::vector<ClientFile>* files, const std::string& staging,
 }
 
 // The entry lines, each from the copy's own size and digest, so that a file that changed
-// while it was read is described as it was copied.
-std::string ManifestEntries(const std::vector<ClientFile>& files, bool everyDigest) {
-    std::string entries;
-    for (const ClientFile& file : files)
-        entries += ManifestLine(file.published, file.copy.bytes, file.copy.digest, everyDigest);
-    return entries;
+// while it was read is described as it was copied. A big file's line follows the line naming
+// its chunk index, written into the staging folder from the copy: launchers sync such a file
+// by its changed chunks.
+bool ManifestEntries(const std::vector<ClientFile>& files, const std::string& staging,
+                     bool everyDigest, std::string* entries, std::ostream& errors) {
+    for (const ClientFile& file : files) {
+        if (file.copy.bytes > kDigestSizeLimit) {
+            std::string error;
+            const std::string line =
+                PublishChunkIndex(file.copy.destination, staging, file.published, &error);
+            if (line.empty()) {
+                errors << error << "\n";
+                return false;
+            }
+            *entries += line;
+        }
+        *entries += ManifestLine(file.published, file.copy.bytes, file.copy.digest, everyDigest);
+    }
+    return true;
 }
 
 // Puts the sequence and version lines above the entries and the signature line below them.
@@ -307,12 +322,13 @@ int PublishClient(const PublishOptions& options, std::ostream& report, std::ostr
         return kExitUsage;
 
     StagingFolder staging;
+    std::string manifest;
     if (!MakeStagingFolder(outRoot.string(), &staging, errors) ||
-        !CopyClientFiles(&files, staging.path, signing, options.threads, errors)) {
+        !CopyClientFiles(&files, staging.path, signing, options.threads, errors) ||
+        !ManifestEntries(files, staging.path, signing, &manifest, errors)) {
         errors << "nothing was published\n";
         return kExitProblems;
     }
-    std::string manifest = ManifestEntries(files, signing);
     if (version == served.version && EntryLines(manifest) != EntryLines(served.manifest)) {
         // Launchers check digests only when the version line changes.
         errors << "version \"" << PrintableName(version)

@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 
 #include "base/digest.h"
+#include "base/lower_hex.h"
 
 Sha1::~Sha1() {
     EVP_MD_CTX_free(context);
@@ -38,11 +39,8 @@ bool Sha1Finish(Sha1* sha1, std::string* hex) {
 }
 
 std::string LowerHex(const unsigned char* bytes, size_t size) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (size_t i = 0; i < size; ++i) {
-        out += kHex[bytes[i] >> 4];
-        out += kHex[bytes[i] & 15];
-    }
+    std::string out(2 * size + 1, '\0');
+    WriteLowerHex(bytes, size, &out[0]);
+    out.pop_back();
     return out;
 }

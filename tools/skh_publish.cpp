@@ -13,6 +13,7 @@
 #include "base/game_path.h"
 #include "base/own_files.h"
 #include "base/server_files.h"
+#include "patch/chunk_index.h"
 #include "patch/manifest.h"
 #include "patch/self_update.h"
 #include "patch/signed_release.h"
@@ -73,6 +74,10 @@ void PrintHelp(FILE* out) {
          full + kVersionFileName +
              ": the version line; a change makes every launcher check the SHA-1 of each file "
              "once");
+    Wrap(&help, "  ", "    ",
+         full + kChunkIndexFolder + ": a chunk index of each file above " + limit +
+             " bytes, named on a \"" + kChunksTag +
+             "\" line before its entry: launchers fetch only its changed parts");
     Wrap(&help, "  ", "  ",
          std::string("OUT_DIR is the web root of the patch host (the folder that also holds ") +
              kShareTreeName + "/). The new tree is built in a hidden folder beside " +
@@ -98,8 +103,9 @@ void PrintHelp(FILE* out) {
                      "Windows-1252 cannot hold, or names that are not UTF-8; \"|\", line "
                      "breaks, control characters, \":\", \"\\\", < > \" ? *; a name ending in a "
                      "dot or blank; a \"..\" part; device names (NUL, COM1...); a first "
-                     "character \"#\" (a comment to the launcher); ") +
-             kManifestFileName + " and " + kVersionFileName +
+                     "character \"#\" (a comment to the launcher); a name ending in ") +
+             kSyncPartSuffix + " (the launcher's own, for big files); " + kManifestFileName +
+             " and " + kVersionFileName +
              " at the top (the tree's own files); names that differ only in case; a local "
              "path over " +
              std::to_string(kLocalPathLimit) + " characters in the assumed game folder");

@@ -9,8 +9,10 @@
 #include "base/digest.h"
 #include "base/server_files.h"
 #include "base/text_lines.h"
+#include "patch/chunk_index.h"
 #include "patch/manifest.h"
 #include "patch/signed_release.h"
+#include "tools/chunk_index_writer.h"
 #include "tools/file_jobs.h"
 #include "tools/launcher_offer.h"
 #include "tools/publish.h"
@@ -63,17 +65,22 @@ std::set<std::string> CheckEntries(std::string manifest, const fs::path& live, b
     manifest.push_back('\0');
     char* cursor = &manifest[0];
     int lineNumber = 0;
+    std::string chunksLine;  // a "#@chunks" line, naming the index of the next entry
     while (char* line = NextLine(&cursor)) {
         ++lineNumber;
         const bool comment = line[0] == '#';
         ManifestEntry entry;
         if (!ParseManifestEntry(line, &entry)) {
-            if (!comment)
+            if (std::string(line).rfind(kChunksTag, 0) == 0)
+                chunksLine = line;
+            else if (!comment)
                 problems->Add(kManifestFileName,
                               "line " + std::to_string(lineNumber) +
                                   " is not an entry and is ignored by the launcher");
             continue;
         }
+        const std::string entryChunksLine = chunksLine;
+        chunksLine.clear();
         const std::string path = entry.path;
         const std::string digest = entry.digest;
         const std::string pathProblem = PublishedPathProblem(path);
@@ -89,6 +96,14 @@ std::set<std::string> CheckEntries(std::string manifest, const fs::path& live, b
             continue;
         }
         const int64_t size = static_cast<int64_t>(fs::file_size(file, error));
+        if (!entryChunksLine.empty()) {
+            std::string indexPath;
+            const std::string indexProblem =
+                ChunkIndexProblem(live, entryChunksLine, path, size, &indexPath);
+            listed.insert(indexPath);
+            if (!indexProblem.empty())
+                problems->Add(path, indexProblem);
+        }
         const bool listsDigest = ListsDigest(entry.size, everyDigest);
         const bool lowerHex = digest.size() == kDigestLength &&
                               digest.find_first_not_of("0123456789abcdef") == std::string::npos;

@@ -2,7 +2,7 @@
 # The operator's path: a client published and signed with skh_publish, served by nginx with the
 # operator's guide's configuration, patches empty game folders to exact copies, names with
 # blanks and Windows-1252 letters included, with a launcher built without a key and with one;
-# and that configuration sends the cache headers the guide gives each path.
+# that configuration sends the cache headers the guide gives each path; and a second version whose big archive changed inside is synced by its chunks.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin nginx || exit 1
@@ -52,6 +52,24 @@ done
 grep -q '"GET /skh-full/caf%E9/r%E9sum%E9.txt HTTP/1.1" 200 ' "$state/nginx/access.log" &&
     pass "fetched through nginx" || fail "not fetched through nginx"
 
+# The next version rewrites 1 MiB inside the big archive, its size unchanged: each launcher
+# syncs it by its chunk index, fetching little more than that MiB in nginx's 206 answers.
+dd if=/dev/urandom of="$client/data/big.pak" bs=1M seek=20 count=1 conv=notrunc status=none
+"$tool" publish --version 2026.2 --key "$keys/release_private.pem" "$client" "$www" >/dev/null &&
+    "$tool" verify --key "$keys/release_public.der" "$www" >/dev/null || fail "publish v2"
+for driver in bench_driver bench_driver_signed; do
+    : >"$state/nginx/access.log"
+    game=$WINEPREFIX/drive_c/skh-tests/e2e/nginx-$driver
+    check "$driver: the changed archive is synced" "Update selesai (1 file). Siap dimainkan!" \
+        "$(patch "$driver" "nginx-$driver")"
+    cmp -s "$client/data/big.pak" "$game/data/big.pak" && pass "$driver: the archive is v2" ||
+        fail "$driver: the archive differs"
+    sent=$(awk '$7 == "/skh-full/data/big.pak" && $9 == 206 { s += $10 } END { print s + 0 }' \
+        "$state/nginx/access.log")
+    [ "$sent" -ge 1048576 ] && [ "$sent" -le $((2 << 20)) ] &&
+        pass "$driver: $sent bytes of the archive fetched in ranges" ||
+        fail "$driver: $sent bytes of the archive fetched in ranges"
+done
 # The cache lifetimes of the guide's CDN section, path by path, with a launcher offer and news.
 printf 'MZ%062d' 0 >"$state/offered.exe"
 "$tool" launcher --build 9 "$state/offered.exe" "$www" >/dev/null || fail "launcher offer"

@@ -11,6 +11,8 @@
 #include "base/game_path.h"
 #include "base/text_lines.h"
 #include "news/news_parse.h"
+#include "patch/chunk_index.h"
+#include "patch/chunk_plan.h"
 #include "patch/manifest.h"
 #include "patch/self_update.h"
 #include "patch/signed_release.h"
@@ -129,6 +131,35 @@ void FuzzSigned(const char* text, size_t length) {
     }
 }
 
+// An accepted index is the one canonical writing of its chunks, which tile the file; noting
+// every chunk where it stands leaves nothing to fetch. An accepted "#@chunks" line is its parts
+// put back together.
+void FuzzChunkIndex(const char* text, size_t length) {
+    ChunkIndex index;
+    if (ReadChunkIndex(reinterpret_cast<const unsigned char*>(text), length, &index)) {
+        Require(WriteChunkIndex(index) == std::string(text, length));
+        Require(static_cast<int64_t>(length) <= ChunkIndexSizeLimit(index.fileSize));
+        // Found last to first: chunks of equal digest and length may take each other's place,
+        // and still nothing is left to fetch.
+        const std::vector<uint32_t> byDigest = SortChunksByDigest(index);
+        std::vector<ChunkSource> sources(index.chunks.size());
+        for (size_t i = index.chunks.size(); i-- > 0;) {
+            const ChunkRecord& found = index.chunks[i];
+            NoteFoundChunk(index, byDigest, found.sha256, found.length, found.offset,
+                           ChunkSourceKind::OldFile, &sources);
+        }
+        const std::vector<SyncStep> plan = PlanChunkSync(index, sources);
+        Require(BytesToFetch(plan) == 0);
+        int64_t covered = 0;
+        for (const SyncStep& step : plan)
+            covered += step.length;
+        Require(covered == index.fileSize);
+    }
+    ChunkIndexLine line;
+    if (ParseChunkIndexLine(text, &line))
+        Require(std::string(kChunksTag) + line.sha256 + " " + line.path == text);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -146,5 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FuzzBuildNumber(text.data());
     else if (data[0] == 's')
         FuzzSigned(text.data(), size - 1);
+    else if (data[0] == 'c')
+        FuzzChunkIndex(text.data(), size - 1);
     return 0;
 }

@@ -14,6 +14,11 @@ separated) and before each request reads STATE_DIR/faults.txt, lines "<path as s
   cut_nolength N   no Content-Length, send N bytes of the body, then close
   nolength         the whole body without a Content-Length header
   trickle DELAY    the body in 512-byte pieces, DELAY seconds apart
+  norange          answer a Range request with 200 and the whole file
+  badrange         answer a Range request with the bytes one further on, and say so
+  corrupt OFFSET   flip the file's byte at OFFSET wherever a body carries it
+A "Range: bytes=FIRST-LAST" request is otherwise answered 206 with those bytes; bodies are
+read from the file piece by piece, so that a sparse file of any size can be served.
 """
 import os
 import socket
@@ -53,10 +58,12 @@ class Handler(BaseHTTPRequestHandler):
         full = os.path.realpath(os.path.join(www, rel))
         return full if full.startswith(www + b"/") and os.path.isfile(full) else None
 
-    def send_body(self, code, body, length=True, close_after=None, pause=0.0):
+    def send_body(self, code, body, length=True, close_after=None, pause=0.0, headers=()):
         self.send_response(code)
         if length:
             self.send_header("Content-Length", str(len(body)))
+        for name, value in headers:
+            self.send_header(name, value)
         self.send_header("Connection", "close")
         self.end_headers()
         body = body[:close_after] if close_after is not None else body
@@ -64,6 +71,28 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body[start:start + (512 if pause else len(body))])
             self.wfile.flush()
             time.sleep(pause)
+
+    def send_file_part(self, path, code, first, count, close_after, corrupt, headers):
+        """Sends count bytes of the file from first, in pieces, cut after close_after."""
+        self.send_response(code)
+        self.send_header("Content-Length", str(count))
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Connection", "close")
+        self.end_headers()
+        left = count if close_after is None else min(count, close_after)
+        with open(path, "rb") as f:
+            f.seek(first)
+            at = first
+            while left > 0:
+                piece = bytearray(f.read(min(left, 1 << 20)))
+                if not piece:
+                    break
+                if corrupt is not None and at <= corrupt < at + len(piece):
+                    piece[corrupt - at] ^= 0xFF
+                self.wfile.write(piece)
+                at += len(piece)
+                left -= len(piece)
 
     def do_GET(self):
         line = "\t".join([self.command, self.path] + [f"{k}: {v}" for k, v in self.headers.items()])
@@ -87,6 +116,20 @@ class Handler(BaseHTTPRequestHandler):
         path = self.local_file()
         if kind == "empty" or path is None:
             self.send_body(200 if kind == "empty" else 404, b"")
+            return
+        size = os.path.getsize(path)
+        asked = self.headers.get("Range", "")
+        if asked.startswith("bytes=") and kind != "norange" or kind in ("cut", "corrupt"):
+            first, last = 0, size - 1
+            code, headers = 200, []
+            if asked.startswith("bytes=") and kind != "norange":
+                first, last = (int(x) for x in asked[6:].split("-"))
+                if kind == "badrange":
+                    first, last = first + 1, min(last + 1, size - 1)
+                code, headers = 206, [("Content-Range", f"bytes {first}-{last}/{size}")]
+            self.send_file_part(path, code, first, last - first + 1,
+                                int(arg) if kind == "cut" else None,
+                                int(arg) if kind == "corrupt" else None, headers)
             return
         with open(path, "rb") as f:
             body = f.read()

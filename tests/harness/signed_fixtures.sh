@@ -5,7 +5,8 @@
 # OUT_DIR/seq1, seq2: the client signed with test-keys/release as v1 and v2 (sequences 1, 2:
 # OUT_DIR/keys holds copies of the keys whose counters start at 0 in every run);
 # other: v2 signed with test-keys/other; unsigned: v2 without a key; launcher5, launcher3:
-# the stand-in program offered as builds 5 and 3, signed with test-keys/release.
+# the stand-in program offered as builds 5 and 3, signed with test-keys/release; chunks: a
+# client of one file above 50 MiB (sparse here), so with a chunk index, signed as v1.
 set -euo pipefail
 build=$1
 out=$2
@@ -33,6 +34,10 @@ publish seq1 v1 --key "$keys/release/release_private.pem"
 publish seq2 v2 --key "$keys/release/release_private.pem"
 publish other v2 --key "$keys/other/release_private.pem"
 publish unsigned v2
+mkdir -p "$out/big-client"
+truncate -s 52428801 "$out/big-client/big.pak"
+"$tool" publish --version v1 --key "$keys/release/release_private.pem" "$out/big-client" \
+    "$out/chunks" >/dev/null
 for build_number in 5 3; do
     "$tool" launcher --build "$build_number" --key "$keys/release/release_private.pem" \
         "$build/tests/win/stand_in.exe" "$out/launcher$build_number" >/dev/null

@@ -1,13 +1,22 @@
 // Manifest lines and entries, the keep-or-download table, refused paths, the 259 and 2,047
-// limits and the address encoder.
+// limits and the address encoder; chunk boundaries, chunk indexes and the chunk sync plan.
 #include <gtest/gtest.h>
+#include <openssl/sha.h>
+#include <stdlib.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "base/game_path.h"
+#include "base/http_range.h"
 #include "base/text_lines.h"
+#include "patch/chunk_plan.h"
+#include "patch/chunker.h"
 #include "patch/manifest.h"
+#include "tools/chunk_index_writer.h"
+#include "tools/file_jobs.h"
+#include "tools/sha1.h"
 
 namespace {
 
@@ -86,6 +95,12 @@ TEST(ManifestDecision, EveryRowOfTheTable) {
                   row.action)
             << row.digest << " " << row.sizeField;
     }
+    // With a chunk index a file of the right size is read after every version change.
+    EXPECT_EQ(DecideIndexedEntry(false, false, 0, 10, false), A::Sync);
+    EXPECT_EQ(DecideIndexedEntry(true, true, 10, 10, false), A::Sync);
+    EXPECT_EQ(DecideIndexedEntry(true, false, 9, 10, false), A::Sync);
+    EXPECT_EQ(DecideIndexedEntry(true, false, 10, 10, true), A::Sync);
+    EXPECT_EQ(DecideIndexedEntry(true, false, 10, 10, false), A::Keep);
     EXPECT_EQ(DecideAfterHash(false, "", kDigest), A::Keep);
     EXPECT_EQ(DecideAfterHash(true, kDigest, kDigest), A::Keep);
     EXPECT_EQ(DecideAfterHash(true, kDigest, long41.substr(1).c_str()), A::Download);
@@ -136,6 +151,206 @@ TEST(ManifestPaths, LocalPathsAndAddressesAreRefusedRatherThanCut) {
     // could be cut.
     EXPECT_TRUE(EncodeUrlPath(std::string(2045, 'a').c_str(), out, sizeof(out)));
     EXPECT_FALSE(EncodeUrlPath(std::string(2046, 'a').c_str(), out, sizeof(out)));
+}
+
+// Bytes of a 32-bit linear congruential generator, the same on every machine.
+std::string Generated(size_t size, uint32_t seed = 12345) {
+    std::string out(size, '\0');
+    for (char& c : out) {
+        seed = seed * 1664525u + 1013904223u;
+        c = static_cast<char>(seed >> 24);
+    }
+    return out;
+}
+
+// The end offset of every chunk, the bytes given to the cutter in pieces of `piece` bytes.
+std::vector<uint64_t> ChunkEnds(const std::string& bytes, size_t piece) {
+    std::vector<uint64_t> ends;
+    ChunkCutter cutter;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t at = 0; at < bytes.size();) {
+        bool cut = false;
+        const size_t size = std::min(piece, bytes.size() - at);
+        at += FindChunkEnd(&cutter, data + at, size, &cut);
+        if (cut)
+            ends.push_back(at);
+    }
+    if (cutter.length > 0)
+        ends.push_back(bytes.size());
+    return ends;
+}
+
+TEST(ChunkBoundaries, APureFunctionOfTheBytesPinnedOnAFixedInput) {
+    const std::string bytes = Generated(3 << 20);
+    const std::vector<uint64_t> ends = ChunkEnds(bytes, 1 << 20);
+    EXPECT_EQ(ChunkEnds(bytes, 7), ends);
+    EXPECT_EQ(ChunkEnds(bytes, bytes.size()), ends);
+    for (size_t i = 0; i < ends.size(); ++i) {
+        const uint64_t length = ends[i] - (i == 0 ? 0 : ends[i - 1]);
+        EXPECT_LE(length, kChunkMaxSize);
+        if (i + 1 < ends.size()) {
+            EXPECT_GT(length, kChunkMinSize);
+        }
+    }
+    // Computed by an independent script of the same gear table and masks: the count, the first
+    // ends, and the SHA-256 of all ends as little-endian 64-bit numbers.
+    ASSERT_EQ(ends.size(), 42u);
+    EXPECT_EQ(ends[0], 98623u);
+    EXPECT_EQ(ends[1], 143095u);
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(ends.data()), ends.size() * 8, digest);
+    EXPECT_EQ(LowerHex(digest, sizeof(digest)),
+              "ababda98109f326f93a2c7ea2ca48046c7baf36c121ca3a9c439691e7132705a");
+}
+
+// The index of bytes, made by the publishing tool from a file.
+ChunkIndex IndexOf(const std::string& bytes) {
+    const std::string path = testing::TempDir() + "skh_chunk_test.bin";
+    EXPECT_TRUE(WriteWholeFile(path, bytes));
+    ChunkIndex index;
+    std::string error;
+    EXPECT_TRUE(MakeChunkIndex(path, &index, &error)) << error;
+    std::filesystem::remove(path);
+    return index;
+}
+
+TEST(ChunkSync, AnInsertionShiftsTheLaterChunksWhichAreStillCopied) {
+    // 4 MiB; 100 KiB rewritten at 1 MiB, 5,000 bytes inserted at 2 MiB, 64 KiB appended.
+    const std::string old = Generated(4 << 20);
+    std::string next = old;
+    next.replace(1 << 20, 100 << 10, Generated(100 << 10, 7));
+    next.insert(2 << 20, Generated(5000, 8));
+    next += Generated(64 << 10, 9);
+    const ChunkIndex published = IndexOf(next), local = IndexOf(old);
+    ASSERT_EQ(published.fileSize, static_cast<int64_t>(next.size()));
+
+    const std::vector<uint32_t> byDigest = SortChunksByDigest(published);
+    std::vector<ChunkSource> sources(published.chunks.size());
+    for (const ChunkRecord& chunk : local.chunks)
+        NoteFoundChunk(published, byDigest, chunk.sha256, chunk.length, chunk.offset,
+                       ChunkSourceKind::OldFile, &sources);
+    const std::vector<SyncStep> plan = PlanChunkSync(published, sources);
+    // Each change costs at most the chunks it touches: two on each side at most.
+    const int64_t changed = (100 << 10) + 5000 + (64 << 10);
+    EXPECT_GE(BytesToFetch(plan), changed);
+    EXPECT_LE(BytesToFetch(plan), changed + 4 * kChunkMaxSize);
+    // The bytes after the insertion come from 5,000 earlier.
+    const SyncStep& tail = plan[plan.size() - 2];
+    EXPECT_EQ(tail.kind, SyncStepKind::Copy);
+    EXPECT_EQ(tail.offset - tail.sourceOffset, 5000);
+    EXPECT_GT(tail.length, 1 << 20);
+    EXPECT_EQ(plan.back().kind, SyncStepKind::Fetch);
+}
+
+// An index of chunks whose digests are their first byte repeated.
+ChunkIndex HandMadeIndex(const std::vector<std::pair<uint32_t, unsigned char>>& chunks) {
+    ChunkIndex index;
+    for (const auto& chunk : chunks) {
+        ChunkRecord record = {index.fileSize, chunk.first, {}};
+        memset(record.sha256, chunk.second, kSha256Bytes);
+        index.chunks.push_back(record);
+        index.fileSize += chunk.first;
+    }
+    return index;
+}
+
+TEST(ChunkSync, StepsCoalesceAndAPartFileCountsOnlyWhereItsChunksStand) {
+    const uint32_t k = kChunkMinSize;
+    // Digests a b c d a e f: "a" twice, "e" nowhere.
+    const ChunkIndex index =
+        HandMadeIndex({{k, 'a'}, {k, 'b'}, {k, 'c'}, {2 * k, 'd'}, {k, 'a'}, {k, 'e'}, {k, 'f'}});
+    const std::vector<uint32_t> byDigest = SortChunksByDigest(index);
+    std::vector<ChunkSource> sources(index.chunks.size());
+    auto found = [&](unsigned char digest, uint32_t length, int64_t at, ChunkSourceKind kind) {
+        unsigned char sha[kSha256Bytes];
+        memset(sha, digest, sizeof(sha));
+        return NoteFoundChunk(index, byDigest, sha, length, at, kind, &sources);
+    };
+    const auto inPlace = ChunkSourceKind::InPlace, old = ChunkSourceKind::OldFile;
+    // The part file: "b" stands where it belongs, "c" one chunk off, so only "b" counts.
+    EXPECT_EQ(found('b', k, k, inPlace), 1);
+    EXPECT_EQ(found('c', k, 0, inPlace), 0);
+    // The old file: "a" serves both places, "b" is already in place, "d" of another length
+    // is another chunk, "c" and "d" follow each other, "f" stands elsewhere.
+    EXPECT_EQ(found('a', k, 0, old), 2);
+    EXPECT_EQ(found('b', k, 9 * k, old), 0);
+    EXPECT_EQ(found('d', k, 3 * k, old), 0);
+    EXPECT_EQ(found('c', k, 20 * k, old), 1);
+    EXPECT_EQ(found('d', 2 * k, 21 * k, old), 1);
+    EXPECT_EQ(found('f', k, 40 * k, old), 1);
+    const std::vector<SyncStep> plan = PlanChunkSync(index, sources);
+    // Each step as kind, first chunk, chunk count, offset, source offset and length in units
+    // of k: copies join only where the old file's chunks follow each other too.
+    std::string steps;
+    for (const SyncStep& step : plan) {
+        steps += "CKF"[static_cast<int>(step.kind)] + std::to_string(step.firstChunk) + "+" +
+                 std::to_string(step.chunkCount) + "@" + std::to_string(step.offset / k) + "<" +
+                 std::to_string(step.sourceOffset / k) + ":" + std::to_string(step.length / k) +
+                 " ";
+    }
+    EXPECT_EQ(steps, "C0+1@0<0:1 K1+1@1<1:1 C2+2@2<20:3 C4+1@5<0:1 F5+1@6<6:1 C6+1@7<40:1 ");
+    EXPECT_EQ(BytesToFetch(plan), k);
+    // Missing neighbours make one range, up to the chunks a scan may still find.
+    std::vector<ChunkSource> none(index.chunks.size());
+    EXPECT_EQ(PlanChunkSync(index, none).size(), 1u);
+    EXPECT_EQ(NextSyncStep(index, none, 1, 4).chunkCount, 3u);
+    EXPECT_EQ(NextSyncStep(index, sources, 2, 2).chunkCount, 2u);
+}
+
+TEST(ChunkIndexFormat, WrittenAndReadBackAndRefusedInEveryOtherForm) {
+    ChunkIndex index = HandMadeIndex({{kChunkMaxSize, 1}, {kChunkMinSize, 2}, {1, 3}});
+    index.fileSha256[31] = 0xEE;
+    const std::string bytes = WriteChunkIndex(index);
+    ASSERT_EQ(bytes.size(), kChunkIndexHeaderSize + 3 * kChunkRecordSize);
+    auto read = [](const std::string& text, ChunkIndex* out) {
+        return ReadChunkIndex(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                              out);
+    };
+    ChunkIndex back;
+    ASSERT_TRUE(read(bytes, &back));
+    EXPECT_EQ(back.fileSize, index.fileSize);
+    EXPECT_EQ(back.fileSha256[31], 0xEE);
+    EXPECT_EQ(back.chunks[2].offset, kChunkMaxSize + kChunkMinSize);
+    EXPECT_EQ(back.chunks[1].sha256[0], 2);
+    EXPECT_EQ(WriteChunkIndex(back), bytes);
+    EXPECT_LE(static_cast<int64_t>(bytes.size()), ChunkIndexSizeLimit(index.fileSize));
+
+    // Each a change at one byte (offset, new value) or a cut: the magic, the format, each chunk
+    // size, the file size, the count, a first chunk too long, a middle one too short, an empty
+    // last one; one record short, one byte over.
+    const std::vector<std::pair<size_t, char>> changes = {
+        {0, 'X'}, {8, 2}, {13, 0}, {18, 0}, {22, 0}, {24, 2}, {64, 4}, {68, 1}, {104, 1}, {140, 0}};
+    for (const auto& change : changes) {
+        std::string bad = bytes;
+        bad[change.first] = change.second;
+        EXPECT_FALSE(read(bad, &back)) << change.first;
+    }
+    EXPECT_FALSE(read(bytes.substr(0, bytes.size() - kChunkRecordSize), &back));
+    EXPECT_FALSE(read(bytes + '\0', &back));
+    EXPECT_FALSE(read(bytes.substr(0, kChunkIndexHeaderSize - 1), &back));
+
+    // Ranges past 4 GiB: the header asked, and only the exact answer to it.
+    char header[kRangeHeaderSize];
+    ASSERT_TRUE(WriteRangeHeader(4294967296LL, 4295032831LL, header, sizeof(header)));
+    EXPECT_STREQ(header, "Range: bytes=4294967296-4295032831\r\n");
+    EXPECT_TRUE(ContentRangeMatches("bytes 4294967296-4295032831/6442450944", 4294967296LL,
+                                    4295032831LL, 6442450944LL));
+    for (const char* other : {"bytes 0-65535/6442450944", "bytes 4294967296-4295032831/*",
+                              "bytes 04294967296-4295032831/6442450944", "bytes */6442450944",
+                              "bytes 4294967296-4295032831/6442450944 ", ""})
+        EXPECT_FALSE(ContentRangeMatches(other, 4294967296LL, 4295032831LL, 6442450944LL)) << other;
+
+    ChunkIndexLine line;
+    const std::string digest(64, 'e');
+    const std::string good = "#@chunks " + digest + " #chunks/a b.idx";
+    ASSERT_TRUE(ParseChunkIndexLine(good.c_str(), &line));
+    EXPECT_EQ(line.sha256, digest);
+    EXPECT_STREQ(line.path, "#chunks/a b.idx");
+    for (const std::string& bad :
+         {"#@chunks " + digest + " ", "#@chunks " + digest + "x",
+          "#@chunks " + digest.substr(1) + " p", "#@chunks  " + digest + " p",
+          "#@chunks " + std::string(64, 'E') + " p", "#@chunk " + digest + " p"})
+        EXPECT_FALSE(ParseChunkIndexLine(bad.c_str(), &line)) << bad;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/chunk_index.h"
 #include "patch/manifest.h"
 #include "tools/disk.h"
 #include "tools/file_jobs.h"
@@ -116,8 +117,10 @@ TEST(PublishNames, Windows1252NamesPathsLinesVersionsAndCaseFolding) {
          {"dir one/a b.txt", "caf\xE9/#notes ~1.txt", ".hidden/x", "data/version.txt"})
         EXPECT_EQ(PublishedPathProblem(good), "") << PrintableName(good);
     for (const char* bad :
-         {"a|b", "a\nb", "a\rb", "a\tb", "#top", "c:x", "a\\b", "a?b", "a*b", "a<b", "d/nul.txt",
-          "Version.txt", "manifest.txt", "x/../y", "..", "name.", "dir /x", "/abs", ""})
+         {"a|b",       "a\nb",        "a\rb",         "a\tb",   "#top",
+          "c:x",       "a\\b",        "a?b",          "a*b",    "a<b",
+          "d/nul.txt", "Version.txt", "manifest.txt", "x/../y", "..",
+          "name.",     "dir /x",      "/abs",         "",       "data/big.pak.SKH2026-part"})
         EXPECT_NE(PublishedPathProblem(bad), "") << PrintableName(bad);
     // 259 characters with the assumed game folder in front, and one more.
     size_t room = 259 - strlen(kAssumedGameDir);
@@ -325,9 +328,24 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
     WriteBytes(client / "big.pak", std::string(52428801, '\0'));  // just above the hash limit
     ASSERT_EQ(Publish("2026.1", key), kExitOk) << log.str();
     EXPECT_EQ(ReadBytes(keys + "/release_sequence.txt"), "1\n");
+    // The big file's chunk index: 200 chunks of the largest size and one byte, named with its
+    // SHA-256 (as openssl computes it) on the signed line before the entry.
+    const fs::path index = live / "#chunks/big.pak.idx";
+    const std::string indexBytes = ReadBytes(index);
+    ChunkIndex chunks;
+    ASSERT_TRUE(ReadChunkIndex(reinterpret_cast<const unsigned char*>(indexBytes.data()),
+                               indexBytes.size(), &chunks));
+    EXPECT_EQ(chunks.chunks.size(), 201u);
+    EXPECT_EQ(chunks.chunks.back().length, 1u);
+    const std::string indexSum =
+        "openssl dgst -sha256 -r '" + index.string() + "' >" + (root / "index.sum").string();
+    ASSERT_EQ(system(indexSum.c_str()), 0);
     const std::string body =
         "#@sequence 1\n#@version 2026.1\n"
         "a.txt|3|a9993e364706816aba3e25717850c26c9cd0d89d\n"
+        "#@chunks " +
+        ReadBytes(root / "index.sum").substr(0, 64) +
+        " #chunks/big.pak.idx\n"
         "big.pak|52428801|390859d3b1d67cefd03364e66b885bc13ba8a371\n";
     // PKCS#1 v1.5 signatures are deterministic: the tool must write exactly openssl's.
     const std::string sign = "head -c " + std::to_string(body.size()) + " " +
@@ -355,6 +373,15 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
     // After a key change the offer is the launcher that brought the new key, under the old.
     ASSERT_EQ(ship("7", exe, next + "/release_private.pem"), kExitOk) << log.str();
     EXPECT_EQ(Verify(publicKey, next + "/release_public.der"), kExitOk) << log.str();
+    // verify holds the index to its line and to the file.
+    WriteBytes(index, indexBytes + "!");
+    ExpectProblem(Verify(publicKey, next + "/release_public.der"),
+                  "\"big.pak\": its chunk index #chunks/big.pak.idx is not the one the manifest");
+    WriteBytes(index, indexBytes);
+    WriteBytes(live / "big.pak", std::string(52428800, '\0') + "!");
+    ExpectProblem(Verify(publicKey, next + "/release_public.der"),
+                  "its chunk index #chunks/big.pak.idx does not describe the file");
+    WriteBytes(live / "big.pak", std::string(52428801, '\0'));
     WriteBytes(out / "skh-share/SKH2026_Patcher.exe", exe + "!");
     ExpectProblem(Verify(publicKey, next + "/release_public.der"),
                   "\"skh-share/patcher_version.txt\": the signature does not match");

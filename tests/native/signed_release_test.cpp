@@ -12,12 +12,14 @@ const std::string kSig = "#@signature 0f" + std::string(764, '5') + "e1";
 const std::string kEntry = "a.dat|3|a9993e364706816aba3e25717850c26c9cd0d89d\n";
 
 TEST(SignedRelease, ManifestsAcceptedOnlyInTheirOneForm) {
-    // The longest sequence number; a comment, an entry and a blank line in the signed part.
-    const std::string good =
-        "#@sequence 999999999999999999\n#@version 2026.2\n# note\n" + kEntry + "\n" + kSig + "\n";
+    // The longest sequence number; a comment, an entry, a chunk index line between entries and a
+    // blank line in the signed part.
+    const std::string chunks = "#@chunks " + std::string(64, 'a') + " #chunks/a.dat.idx\n";
+    const std::string good = "#@sequence 999999999999999999\n#@version 2026.2\n# note\n" + kEntry +
+                             chunks + kEntry + "\n" + kSig + "\n";
     SignedManifest m;
     ASSERT_TRUE(ReadSignedManifest(good.data(), good.size(), &m));
-    EXPECT_EQ(m.signedLength, 30u + 17 + 7 + 49 + 1);
+    EXPECT_EQ(m.signedLength, 30u + 17 + 7 + 49 + chunks.size() + 49 + 1);
     EXPECT_EQ(m.sequence, 999999999999999999LL);
     EXPECT_EQ(std::string(m.version, m.versionLength), "2026.2");
     EXPECT_EQ(m.signature[0] << 8 | m.signature[383], 0x0fe1);  // the first and last bytes

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "base/launcher_state_win.h"
+#include "patch/chunk_index.h"
 #include "support/import_hook.h"
 #include "support/test_support.h"
 
@@ -91,6 +92,46 @@ std::string Dword(DWORD value) {
     return std::string(reinterpret_cast<const char*>(&value), sizeof(value));
 }
 
+// A 3 MiB archive and its next version, of the same size, with 1 MiB rewritten in the middle.
+std::string ArchiveBytes(size_t size, uint32_t seed) {
+    std::string out(size, '\0');
+    for (char& c : out) {
+        seed = seed * 1664525u + 1013904223u;
+        c = static_cast<char>(seed >> 24);
+    }
+    return out;
+}
+const std::string kArchiveV1 = ArchiveBytes(3 << 20, 1);
+const std::string kArchiveV2 =
+    std::string(kArchiveV1).replace(1 << 20, 1 << 20, ArchiveBytes(1 << 20, 2));
+const char kArchivePath[] = "/skh-full/archive.pak";
+// 4 GiB of zeros: a sparse file on disk, 16,384 chunks of the largest size.
+const int64_t kHugeZeros = 1LL << 32;
+
+// Serves content as a big entry with its chunk index; one that lies about the whole file's
+// digest when wrongDigest.
+void PublishArchive(const std::string& content, bool wrongDigest = false) {
+    const std::string index = ChunkIndexFor(content, wrongDigest);
+    ServeFile("skh-full/archive.pak", content);
+    ServeFile("skh-full/#chunks/archive.pak.idx", index);
+    ServeFile("skh-full/manifest.txt", "#@chunks " + Sha256Hex(index) +
+                                           " #chunks/archive.pak.idx\narchive.pak|" +
+                                           std::to_string(content.size()) + "|big\n");
+}
+
+// The byte ranges asked of the archive, in order.
+std::vector<std::pair<long long, long long>> ArchiveRanges() {
+    std::vector<std::pair<long long, long long>> out;
+    for (const RequestRecord& record : ReadRequests()) {
+        const size_t at = record.line.find("Range: bytes=");
+        long long first = 0, last = 0;
+        if (record.path == kArchivePath && at != std::string::npos &&
+            sscanf(record.line.c_str() + at, "Range: bytes=%lld-%lld", &first, &last) == 2)
+            out.push_back({first, last});
+    }
+    return out;
+}
+
 // The game folder of one scenario.
 struct Game {
     std::string dir;
@@ -102,6 +143,17 @@ struct Game {
     bool Has(const std::string& name) const { return FileExists(dir + name); }
     bool Logged(const std::string& text) const {
         return Read("SKH2026_patch.log").find(text) != std::string::npos;
+    }
+    // An archive of v1 where a v2 is published, after a version change.
+    void PlaceArchive() const {
+        Write("archive.pak", kArchiveV1);
+        Write("SKH2026_patch.state", "v0");
+        PublishArchive(kArchiveV2);
+    }
+    // The archive failed: the old one stands as it was.
+    void ArchiveFailed(const char* logged) const {
+        EXPECT_EQ(Read("archive.pak"), kArchiveV1);
+        EXPECT_TRUE(Logged(logged)) << Read("SKH2026_patch.log");
     }
     // The installer runs as a copy that is deleted after it, so it records its start here.
     void PlaceInstaller() const {
@@ -208,6 +260,17 @@ Scenario RuntimeMarked(const char* name, DWORD type, const std::string& data, RE
                 SetRuntimeMark(type, data, view);
             },
             kUpToDate, Runtime(runs)};
+}
+
+// The archive of v1 in the folder fails to become v2 when its transfer meets the fault.
+Scenario ArchiveFault(const char* name, const std::string& fault, const char* logged) {
+    return {name,
+            [=](const Game& game) {
+                game.PlaceArchive();
+                SetFault(kArchivePath, fault);
+            },
+            Failed(1),
+            [=](const Game& game, const PatchRunResult&) { game.ArchiveFailed(logged); }};
 }
 
 TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
@@ -349,6 +412,103 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
          [](const Game& game, const PatchRunResult&) {
              EXPECT_TRUE(DirectoryExists(game.Path("folder")));
              EXPECT_EQ(RunIn(game).finalStatus, Failed(2));
+         }},
+        {"a big file with a chunk index: a same-size change found, only its ranges fetched",
+         [](const Game& game) { game.PlaceArchive(); }, Updated(1),
+         [](const Game& game, const PatchRunResult& result) {
+             EXPECT_EQ(game.Read("archive.pak"), kArchiveV2);
+             EXPECT_FALSE(game.Has("archive.pak.skh2026-part"));
+             long long fetched = 0;
+             for (const auto& range : ArchiveRanges())
+                 fetched += range.second - range.first + 1;
+             EXPECT_GE(fetched, 1 << 20);
+             EXPECT_LE(fetched, (1 << 20) + 4 * (256 << 10));
+             EXPECT_EQ(CountRequests(kArchivePath), static_cast<int>(ArchiveRanges().size()));
+             const std::vector<std::string> texts = Texts(result);
+             for (const char* line : {"Mengunduh: archive.pak", "Mengunduh data game...  1 / 1 MB"})
+                 EXPECT_NE(std::find(texts.begin(), texts.end(), line), texts.end()) << line;
+             ClearRequests();
+             EXPECT_EQ(RunIn(game).finalStatus, kUpToDate);
+             EXPECT_EQ(CountRequests(kArchivePath), 0);
+             // After another version change it is read, found current and kept as it is.
+             game.Write("SKH2026_patch.state", "v0");
+             EXPECT_EQ(RunIn(game).finalStatus, kUpToDate);
+             EXPECT_EQ(CountRequests(kArchivePath), 0);
+             EXPECT_EQ(ListFilesRecursive(game.dir),
+                       (std::vector<std::string>{"SKH2026_patch.log", "SKH2026_patch.state",
+                                                 "archive.pak"}));
+         }},
+        {"a host that ignores Range: the whole file is taken",
+         [](const Game& game) {
+             game.PlaceArchive();
+             SetFault(kArchivePath, "norange");
+         },
+         Updated(1),
+         [](const Game& game, const PatchRunResult&) {
+             EXPECT_EQ(game.Read("archive.pak"), kArchiveV2);
+             EXPECT_TRUE(game.Logged("the host ignores ranges"));
+         }},
+        ArchiveFault("a 206 of other bytes than asked", "badrange", "asked for"),
+        ArchiveFault("one chunk corrupted in transit", "corrupt 1572864", "differs from the index"),
+        {"an index whose whole-file digest is not the file's: failed, the part file deleted",
+         [](const Game& game) {
+             game.PlaceArchive();
+             PublishArchive(kArchiveV2, true);
+         },
+         Failed(1),
+         [](const Game& game, const PatchRunResult&) {
+             game.ArchiveFailed("the assembled file's SHA-256 is not the index's");
+             EXPECT_FALSE(game.Has("archive.pak.skh2026-part"));
+         }},
+        {"a sync cut off resumes: the next run fetches exactly what the first did not store",
+         [](const Game& game) {
+             game.PlaceArchive();
+             SetFault(kArchivePath, "cut 600000");
+         },
+         Failed(1),
+         [](const Game& game, const PatchRunResult&) {
+             game.ArchiveFailed("body ended after 600000");
+             const long long cutAt = ArchiveRanges().at(0).first + 600000;
+             const std::string indexBytes = ChunkIndexFor(kArchiveV2);
+             ChunkIndex index;
+             ASSERT_TRUE(ReadChunkIndex(reinterpret_cast<const unsigned char*>(indexBytes.data()),
+                                        indexBytes.size(), &index));
+             long long stored = 0;
+             for (const ChunkRecord& chunk : index.chunks)
+                 if (chunk.offset + chunk.length <= cutAt)
+                     stored = chunk.offset + chunk.length;
+             ClearFaults();
+             ClearRequests();
+             EXPECT_EQ(RunIn(game).finalStatus, Updated(1));
+             EXPECT_EQ(game.Read("archive.pak"), kArchiveV2);
+             EXPECT_EQ(ArchiveRanges().at(0).first, stored);
+         }},
+        {"an archive above 4 GiB resumed from a sparse part file: offsets past 32 bits",
+         [](const Game& game) {
+             ServeSparseFile("skh-full/huge.pak", kHugeZeros, kArchiveV2.substr(0, 1 << 20));
+             const std::string index =
+                 ChunkIndexFor(kArchiveV2.substr(0, 1 << 20), false, kHugeZeros);
+             ServeFile("skh-full/#chunks/huge.pak.idx", index);
+             ServeFile("skh-full/manifest.txt",
+                       "#@chunks " + Sha256Hex(index) + " #chunks/huge.pak.idx\nhuge.pak|" +
+                           std::to_string(kHugeZeros + (1 << 20)) + "|big\n");
+             WriteSparseFile(game.Path("huge.pak.skh2026-part"), kHugeZeros, "");
+         },
+         Updated(1),
+         [](const Game& game, const PatchRunResult&) {
+             std::vector<std::string> ranges;
+             for (const RequestRecord& record : ReadRequests())
+                 if (record.path == "/skh-full/huge.pak") {
+                     const size_t at = record.line.find("Range: ");
+                     ranges.push_back(record.line.substr(at, record.line.find('\t', at) - at));
+                 }
+             EXPECT_EQ(ranges, (std::vector<std::string>{"Range: bytes=4294967296-4296015871"}));
+             WIN32_FILE_ATTRIBUTE_DATA facts;
+             ASSERT_TRUE(GetFileAttributesExA(game.Path("huge.pak").c_str(), GetFileExInfoStandard,
+                                              &facts));
+             EXPECT_EQ(facts.nFileSizeHigh, 1u);
+             EXPECT_EQ(facts.nFileSizeLow, 1u << 20);
+             DeleteFileA(game.Path("huge.pak").c_str());
          }},
         {"a launcher path that was cut: nothing fetched, nothing written",
          [](const Game&) { gState.gameDir[0] = '\0'; },

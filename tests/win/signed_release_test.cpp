@@ -175,6 +175,27 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     EXPECT_NE(Log().find("SKH2026_patch.sequence not written"), std::string::npos) << Log();
 }
 
+// The index of a big file is covered by the signature through its digest on the signed
+// "#@chunks" line: a changed index fails its file alone, the honest one syncs it.
+TEST_F(SignedReleaseTest, AChunkIndexThatIsNotTheSignedOneFailsItsFile) {
+    const char* const files[] = {"version.txt", "manifest.txt", "big.pak", "#chunks/big.pak.idx"};
+    for (const char* file : files)
+        ServeFile(std::string("skh-full/") + file,
+                  ReadFileBytes(Fixture(std::string("chunks/skh-full/") + file)));
+    std::string index = ReadFileBytes(Fixture("chunks/skh-full/#chunks/big.pak.idx"));
+    index[100] ^= 1;
+    ServeFile("skh-full/#chunks/big.pak.idx", index);
+    EXPECT_EQ(RunPatchThread().finalStatus, "Selesai, tapi 1 file gagal. Klik MAIN/ulang.");
+    EXPECT_FALSE(FileExists(dir + "big.pak"));
+    EXPECT_NE(Log().find("/skh-full/%23chunks/big.pak.idx: SHA-256 "), std::string::npos) << Log();
+
+    index[100] ^= 1;
+    ServeFile("skh-full/#chunks/big.pak.idx", index);
+    ResetLauncherForRun(dir);
+    EXPECT_EQ(RunPatchThread().finalStatus, "Update selesai (1 file). Siap dimainkan!");
+    EXPECT_EQ(ReadFileBytes(dir + "big.pak"), std::string(52428801, '\0'));
+}
+
 // A launcher taken would end this process; with a shell that cannot start the script, a
 // launcher that passed every check says so in the log instead.
 TEST_F(SignedReleaseTest, OnlyASignedHigherLauncherBuildIsTaken) {

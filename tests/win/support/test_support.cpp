@@ -5,6 +5,7 @@
 #include "support/test_support.h"
 
 #include <process.h>
+#include <wincrypt.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -14,8 +15,11 @@
 #include <sstream>
 
 #include "base/launcher_state_win.h"
+#include "base/lower_hex.h"
 #include "base/status_win.h"
 #include "news/news_thread_win.h"
+#include "patch/chunk_index.h"
+#include "patch/chunker.h"
 #include "patch/patch_run_win.h"
 
 namespace {
@@ -252,4 +256,93 @@ int RunNewsThread() {
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     return DrainPostedMessages(WM_NEWS_READY);
+}
+
+namespace {
+
+// CryptoAPI's SHA-256 fed piece by piece; zeros zero bytes first.
+struct Sha256State {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    Sha256State() {
+        CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
+        CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+    }
+    ~Sha256State() {
+        CryptDestroyHash(hash);
+        CryptReleaseContext(provider, 0);
+    }
+    void Add(const char* data, size_t size) {
+        CryptHashData(hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
+    }
+    void AddZeros(int64_t count) {
+        static const std::string zeros(1 << 20, '\0');
+        for (; count > 0; count -= zeros.size())
+            Add(zeros.data(), count < static_cast<int64_t>(zeros.size()) ? count : zeros.size());
+    }
+    void Finish(unsigned char* out) {
+        DWORD length = kSha256Bytes;
+        CryptGetHashParam(hash, HP_HASHVAL, out, &length, 0);
+    }
+};
+
+void Sha256(const char* data, size_t size, unsigned char* out) {
+    Sha256State state;
+    state.Add(data, size);
+    state.Finish(out);
+}
+
+}  // namespace
+
+std::string Sha256Hex(const std::string& bytes) {
+    unsigned char digest[kSha256Bytes];
+    char hex[kSha256Length + 1];
+    Sha256(bytes.data(), bytes.size(), digest);
+    WriteLowerHex(digest, kSha256Bytes, hex);
+    return hex;
+}
+
+std::string ChunkIndexFor(const std::string& content, bool wrongDigest, int64_t zeros) {
+    ChunkIndex index;
+    index.fileSize = zeros + static_cast<int64_t>(content.size());
+    Sha256State whole;
+    whole.AddZeros(zeros);
+    whole.Add(content.data(), content.size());
+    whole.Finish(index.fileSha256);
+    index.fileSha256[0] ^= wrongDigest ? 1 : 0;
+    ChunkRecord zeroChunk = {0, kChunkMaxSize, {}};
+    const std::string zeroBytes(kChunkMaxSize, '\0');
+    Sha256(zeroBytes.data(), zeroBytes.size(), zeroChunk.sha256);
+    for (; zeroChunk.offset < zeros; zeroChunk.offset += kChunkMaxSize)
+        index.chunks.push_back(zeroChunk);
+    ChunkCutter cutter;
+    const auto* data = reinterpret_cast<const unsigned char*>(content.data());
+    for (size_t start = 0, at = 0; at < content.size();) {
+        bool cut = false;
+        at += FindChunkEnd(&cutter, data + at, content.size() - at, &cut);
+        if (!cut && at < content.size())
+            continue;
+        ChunkRecord record = {
+            zeros + static_cast<int64_t>(start), static_cast<uint32_t>(at - start), {}};
+        Sha256(content.data() + start, at - start, record.sha256);
+        index.chunks.push_back(record);
+        start = at;
+    }
+    return WriteChunkIndex(index);
+}
+
+void WriteSparseFile(const std::string& path, int64_t zeros, const std::string& tail) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER at;
+    at.QuadPart = zeros;
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    DWORD written = 0;
+    WriteFile(file, tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void ServeSparseFile(const std::string& relativePath, int64_t zeros, const std::string& tail) {
+    WriteSparseFile(ServedPath(relativePath), zeros, tail);
 }

@@ -72,3 +72,13 @@ HANDLE LastOfNewHandles();
 
 // Runs NewsThreadProc on a thread of its own and returns the WM_NEWS_READY posts it made.
 int RunNewsThread();
+
+// SHA-256 of bytes as 64 lowercase digits, through CryptoAPI.
+std::string Sha256Hex(const std::string& bytes);
+// The chunk index of zeros zero bytes (a multiple of the largest chunk, which is what zeros are
+// cut into) followed by content, as the publishing tool writes it: cut by the launcher's own
+// cutter, hashed here; with a wrong whole-file SHA-256 when wrongDigest.
+std::string ChunkIndexFor(const std::string& content, bool wrongDigest = false, int64_t zeros = 0);
+// Makes a sparse file of zeros zero bytes followed by tail; a served one below the server's root.
+void WriteSparseFile(const std::string& path, int64_t zeros, const std::string& tail);
+void ServeSparseFile(const std::string& relativePath, int64_t zeros, const std::string& tail);

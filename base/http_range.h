@@ -1,0 +1,15 @@
+// Byte ranges of HTTP requests: the Range header asked for and the Content-Range answer
+// checked, so that bytes of another range are never taken for the ones asked.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Room for "Range: bytes=<first>-<last>\r\n" with two 64-bit numbers, and a zero.
+constexpr size_t kRangeHeaderSize = 64;
+
+// Writes the request header for bytes first..last (inclusive); false when it does not fit.
+bool WriteRangeHeader(int64_t first, int64_t last, char* out, size_t outSize);
+
+// True only for exactly "bytes <first>-<last>/<total>" in canonical decimal.
+bool ContentRangeMatches(const char* header, int64_t first, int64_t last, int64_t total);

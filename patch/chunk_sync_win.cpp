@@ -1,0 +1,703 @@
+// Syncing a big file by its chunks: index, scans, plan, ranges, assembly, replacement.
+#include "patch/chunk_sync_win.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <process.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/game_path.h"
+#include "base/handle_guards_win.h"
+#include "base/http_win.h"
+#include "base/lower_hex.h"
+#include "base/own_files.h"
+#include "base/path_facts_win.h"
+#include "base/player_texts.h"
+#include "base/run_log_win.h"
+#include "base/server_urls.h"
+#include "base/status_win.h"
+#include "patch/chunk_plan.h"
+#include "patch/chunker.h"
+
+namespace {
+
+// Every read, copy and fetch goes through blocks of this size: two for the assembly (one
+// filled while the other is hashed) and one per scanning thread. With the index (36 bytes a
+// chunk, about 0.06 % of the file) they are all the memory a sync takes, whatever the size.
+constexpr DWORD kBlockSize = 1 << 20;
+constexpr int kProgressLineSize = 200;
+constexpr int kAddressSize = 2400;
+
+struct Sync {
+    const char* path;     // as the manifest names it
+    const char* address;  // of the published file
+    HCRYPTPROV provider;
+    ChunkIndex index;
+    std::vector<uint32_t> byDigest;
+    std::vector<ChunkSource> sources;
+    std::unique_ptr<unsigned char[]> blocks;  // two of kBlockSize
+    int next;                                 // the block the assembly fills next
+    int64_t toFetch;
+    int64_t fetched;
+    int64_t shownFetched;  // the megabytes the status line shows
+    int64_t shownExpected;
+};
+
+bool BeginSha256(HCRYPTPROV provider, CryptHash* hash) {
+    if (hash->hash != 0)
+        CryptDestroyHash(hash->hash);
+    hash->hash = 0;
+    return CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash->hash) != FALSE;
+}
+
+bool FinishSha256(CryptHash* hash, unsigned char* out) {
+    DWORD size = kSha256Bytes;
+    return CryptGetHashParam(hash->hash, HP_HASHVAL, out, &size, 0) && size == kSha256Bytes;
+}
+
+bool AddToHash(CryptHash* hash, const unsigned char* data, size_t size) {
+    return CryptHashData(hash->hash, data, static_cast<DWORD>(size), 0) != FALSE;
+}
+
+bool ReadAt(HANDLE file, int64_t offset, unsigned char* data, DWORD size, DWORD* got) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return ReadFile(file, data, size, got, &at) != FALSE;
+}
+
+bool WriteAt(HANDLE file, int64_t offset, const unsigned char* data, DWORD size) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    return WriteFile(file, data, size, &written, &at) && written == size;
+}
+
+// The index into out, at most limit bytes, its SHA-256 the one the manifest names.
+bool FetchIndex(Sync* sync, const ChunkIndexLine& line, std::string* out) {
+    char encoded[kEncodedPathLimit + 1];
+    char url[kAddressSize];
+    const int length = EncodeUrlPath(line.path, encoded, sizeof(encoded))
+                           ? snprintf(url, sizeof(url), "%s%s", FULL_BASE_URL, encoded)
+                           : -1;
+    if (length < 0 || length >= static_cast<int>(sizeof(url))) {
+        LogProblem("chunk index of %.300s: address too long", sync->path);
+        return false;
+    }
+    const int64_t limit = ChunkIndexSizeLimit(sync->index.fileSize);
+    HttpStream stream;
+    if (!HttpOpenStream(url, &stream))
+        return false;
+    for (;;) {
+        uint32_t got = 0;
+        if (!HttpReadStream(&stream, sync->blocks.get(), kBlockSize, &got))
+            return false;
+        if (got == 0)
+            break;
+        if (static_cast<int64_t>(out->size() + got) > limit) {
+            LogProblem("GET %s: more than the %lld bytes an index of this file can have", url,
+                       static_cast<long long>(limit));
+            return false;
+        }
+        out->append(reinterpret_cast<const char*>(sync->blocks.get()), got);
+    }
+    CryptHash hash;
+    unsigned char digest[kSha256Bytes];
+    char hex[kSha256Length + 1] = "?";
+    if (BeginSha256(sync->provider, &hash) &&
+        AddToHash(&hash, reinterpret_cast<const unsigned char*>(out->data()), out->size()) &&
+        FinishSha256(&hash, digest)) {
+        WriteLowerHex(digest, kSha256Bytes, hex);
+    }
+    if (strcmp(hex, line.sha256) != 0) {
+        LogProblem("GET %s: SHA-256 %s, the manifest names %s", url, hex, line.sha256);
+        return false;
+    }
+    return true;
+}
+
+// A scan of one file for the index's chunks. The old file's runs on a thread of its own
+// while the assembly trails it; what it found and how far it got are shared under the lock.
+struct Scan {
+    Sync* sync;
+    HANDLE file;
+    ChunkSourceKind kind;
+    CRITICAL_SECTION lock;
+    CONDITION_VARIABLE moved;
+    int64_t scanned = 0;  // bytes cut and hashed
+    bool done = false;
+    std::atomic<bool> stop{false};  // the sync is over: the scan ends at its next block
+    HANDLE thread = nullptr;
+    Scan(Sync* s, HANDLE f, ChunkSourceKind k) : sync(s), file(f), kind(k) {
+        InitializeCriticalSection(&lock);
+        InitializeConditionVariable(&moved);
+    }
+    ~Scan();
+    Scan(const Scan&) = delete;
+    Scan& operator=(const Scan&) = delete;
+};
+
+bool NoteChunk(Scan* scan, CryptContext* context, CryptHash* hash, int64_t start, int64_t end) {
+    unsigned char digest[kSha256Bytes];
+    if (!FinishSha256(hash, digest) || !BeginSha256(context->provider, hash))
+        return false;
+    EnterCriticalSection(&scan->lock);
+    NoteFoundChunk(scan->sync->index, scan->sync->byDigest, digest,
+                   static_cast<uint32_t>(end - start), start, scan->kind, &scan->sync->sources);
+    LeaveCriticalSection(&scan->lock);
+    return true;
+}
+
+// Publishes how far the scan got and wakes the assembly waiting for it.
+void ReportScan(Scan* scan, int64_t scanned, bool done) {
+    EnterCriticalSection(&scan->lock);
+    scan->scanned = scanned;
+    scan->done = done;
+    LeaveCriticalSection(&scan->lock);
+    WakeAllConditionVariable(&scan->moved);
+}
+
+// Cuts the file as the publisher cut the published one and notes the chunks the index lists.
+// A read or digest that fails ends the scan there: the chunks it did not find are fetched.
+void ScanFile(Scan* scan) {
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
+    CryptContext context;
+    CryptHash hash;
+    bool ok = CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
+                                   CRYPT_VERIFYCONTEXT) &&
+              BeginSha256(context.provider, &hash);
+    ChunkCutter cutter;
+    int64_t offset = 0;
+    int64_t chunkStart = 0;
+    DWORD got = 0;
+    while (ok && !scan->stop && ReadAt(scan->file, offset, buffer.get(), kBlockSize, &got) &&
+           got > 0) {
+        for (DWORD used = 0; ok && used < got;) {
+            bool cut = false;
+            const size_t taken = FindChunkEnd(&cutter, buffer.get() + used, got - used, &cut);
+            ok = AddToHash(&hash, buffer.get() + used, taken);
+            used += static_cast<DWORD>(taken);
+            offset += static_cast<int64_t>(taken);
+            if (ok && cut) {
+                ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+                chunkStart = offset;
+            }
+        }
+        ReportScan(scan, offset, false);
+    }
+    if (ok && offset > chunkStart)
+        ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+    ReportScan(scan, offset, true);
+}
+
+unsigned __stdcall ScanThreadProc(void* scan) {
+    ScanFile(static_cast<Scan*>(scan));
+    return 0;
+}
+
+// Starts the scan on its own thread; without one it runs here, to the end.
+void StartScan(Scan* scan) {
+    scan->thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ScanThreadProc, scan, 0, nullptr));
+    if (scan->thread == nullptr)
+        ScanFile(scan);
+}
+
+// Ends the scan at its next block and waits for its thread.
+void StopScan(Scan* scan) {
+    if (scan->thread == nullptr)
+        return;
+    scan->stop = true;
+    WaitForSingleObject(scan->thread, INFINITE);
+    CloseHandle(scan->thread);
+    scan->thread = nullptr;
+}
+
+Scan::~Scan() {
+    StopScan(this);
+    DeleteCriticalSection(&lock);
+}
+
+// The next step of the assembly from chunk first, waiting for the scan of the old file where
+// it must. A chunk the scan has not found is fetched once the scan is past the place where
+// it would stand in the old file (its offset moved by shift, where the last copied chunk came
+// from, with room for the largest chunk on either side), or at the end of the scan. Content
+// that moved towards the start of the file is fetched too, though the scan would find it
+// later; content that moved towards the end only makes the assembly wait for the scan.
+SyncStep WaitForStep(Sync* sync, Scan* scan, uint32_t first, int64_t shift) {
+    const std::vector<ChunkRecord>& chunks = sync->index.chunks;
+    const uint32_t count = static_cast<uint32_t>(chunks.size());
+    const auto decided = [&](uint32_t i) {
+        return scan->done ||
+               scan->scanned >= chunks[i].offset + shift + chunks[i].length + 2 * kChunkMaxSize;
+    };
+    // A range is asked for only once its end is known, so that neighbours go in one request.
+    const auto missingUpTo = [&]() {
+        uint32_t end = first;
+        while (end < count && sync->sources[end].kind == ChunkSourceKind::None && decided(end))
+            ++end;
+        return end;
+    };
+    EnterCriticalSection(&scan->lock);
+    uint32_t end = missingUpTo();
+    while (sync->sources[first].kind == ChunkSourceKind::None && end < count &&
+           sync->sources[end].kind == ChunkSourceKind::None) {
+        SleepConditionVariableCS(&scan->moved, &scan->lock, INFINITE);
+        end = missingUpTo();
+    }
+    const SyncStep step = NextSyncStep(sync->index, sync->sources, first, end);
+    LeaveCriticalSection(&scan->lock);
+    return step;
+}
+
+// The megabyte line, when its figures changed: every status line is a repaint.
+void ShowProgress(Sync* sync) {
+    const int64_t fetched = sync->fetched >> 20;
+    const int64_t expected = (sync->fetched > sync->toFetch ? sync->fetched : sync->toFetch) >> 20;
+    if (fetched == sync->shownFetched && expected == sync->shownExpected)
+        return;
+    sync->shownFetched = fetched;
+    sync->shownExpected = expected;
+    char line[kProgressLineSize];
+    snprintf(line, sizeof(line), kStatusMegabytesFormat, static_cast<long long>(fetched),
+             static_cast<long long>(expected));
+    SetStatus(line, -1);
+}
+
+// Hashes what the assembly writes on two threads, one block behind it: one lane hashes the
+// whole file, the other each fetched chunk, whose digest is checked as it completes. Wine
+// answers every event through its server, so the blocks are large: a few thousand hand-overs
+// a GiB.
+struct Hasher;
+
+struct HashLane {
+    Hasher* hasher = nullptr;
+    CryptContext context;  // each lane its own, before the hash it makes
+    CryptHash hash;
+    HANDLE ready = nullptr;  // a block is handed over, or stop is set
+    HANDLE done = nullptr;   // the block is hashed
+    HANDLE thread = nullptr;
+    bool busy = false;  // handed a block whose done is not yet taken
+    bool ok = true;
+};
+
+struct Hasher {
+    const Sync* sync = nullptr;
+    HashLane whole;
+    HashLane chunks;
+    const unsigned char* data = nullptr;
+    DWORD size = 0;
+    int64_t offset = 0;
+    bool stop = false;
+    uint32_t nextChunk = 0;  // the fetched chunk being hashed, up to position
+    int64_t position = -1;
+    Hasher() = default;
+    ~Hasher();
+    Hasher(const Hasher&) = delete;
+    Hasher& operator=(const Hasher&) = delete;
+};
+
+bool HashChunks(Hasher* h) {
+    const std::vector<ChunkRecord>& chunks = h->sync->index.chunks;
+    HashLane& lane = h->chunks;
+    // A range starts at a chunk of its own; a block that goes on from the last one continues
+    // its chunk.
+    if (h->offset != h->position) {
+        while (h->nextChunk < chunks.size() && chunks[h->nextChunk].offset < h->offset)
+            ++h->nextChunk;
+        while (h->nextChunk > 0 && chunks[h->nextChunk - 1].offset >= h->offset)
+            --h->nextChunk;
+        h->position = h->offset;
+        if (h->nextChunk >= chunks.size() || chunks[h->nextChunk].offset != h->offset ||
+            !BeginSha256(lane.context.provider, &lane.hash)) {
+            return false;
+        }
+    }
+    for (DWORD used = 0; used < h->size;) {
+        if (h->nextChunk >= chunks.size())
+            return false;
+        const ChunkRecord& record = chunks[h->nextChunk];
+        const int64_t end = record.offset + record.length;
+        const DWORD take = static_cast<DWORD>(end - h->position < h->size - used ? end - h->position
+                                                                                 : h->size - used);
+        if (!AddToHash(&lane.hash, h->data + used, take))
+            return false;
+        used += take;
+        h->position += take;
+        if (h->position < end)
+            continue;
+        unsigned char digest[kSha256Bytes];
+        if (!FinishSha256(&lane.hash, digest) || !BeginSha256(lane.context.provider, &lane.hash))
+            return false;
+        if (memcmp(digest, record.sha256, kSha256Bytes) != 0) {
+            LogProblem("GET %s: chunk %u (bytes %lld-%lld) differs from the index",
+                       h->sync->address, h->nextChunk, static_cast<long long>(record.offset),
+                       static_cast<long long>(end - 1));
+            return false;
+        }
+        ++h->nextChunk;
+    }
+    return true;
+}
+
+unsigned __stdcall HashThreadProc(void* parameter) {
+    HashLane* lane = static_cast<HashLane*>(parameter);
+    Hasher* h = lane->hasher;
+    for (;;) {
+        WaitForSingleObject(lane->ready, INFINITE);
+        if (h->stop)
+            return 0;
+        lane->ok = lane->ok &&
+                   (lane == &h->whole ? AddToHash(&lane->hash, h->data, h->size) : HashChunks(h));
+        SetEvent(lane->done);
+    }
+}
+
+bool StartLane(Hasher* h, HashLane* lane) {
+    lane->hasher = h;
+    lane->ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    lane->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (lane->ready == nullptr || lane->done == nullptr ||
+        !CryptAcquireContextA(&lane->context.provider, nullptr, nullptr, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT) ||
+        !BeginSha256(lane->context.provider, &lane->hash)) {
+        return false;
+    }
+    lane->thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HashThreadProc, lane, 0, nullptr));
+    return lane->thread != nullptr;
+}
+
+bool StartHasher(Hasher* h, const Sync* sync) {
+    h->sync = sync;
+    return StartLane(h, &h->whole) && StartLane(h, &h->chunks);
+}
+
+// Waits until the hasher holds no block, so that both blocks are free; false when a block
+// failed.
+bool WaitIdle(Hasher* h) {
+    for (HashLane* lane : {&h->whole, &h->chunks}) {
+        if (lane->busy)
+            WaitForSingleObject(lane->done, INFINITE);
+        lane->busy = false;
+    }
+    return h->whole.ok && h->chunks.ok;
+}
+
+// Waits until the block before is hashed, then hands this one over; a fetched one to both
+// lanes. False when a block before failed (the log says why).
+bool HandOver(Hasher* h, const unsigned char* data, DWORD size, int64_t offset, bool fetched) {
+    if (!WaitIdle(h))
+        return false;
+    h->data = data;
+    h->size = size;
+    h->offset = offset;
+    h->whole.busy = true;
+    SetEvent(h->whole.ready);
+    if (fetched) {
+        h->chunks.busy = true;
+        SetEvent(h->chunks.ready);
+    }
+    return true;
+}
+
+// Waits for the last block and ends both threads; false when any block failed.
+bool StopHasher(Hasher* h) {
+    const bool ok = WaitIdle(h);
+    h->stop = true;
+    bool stopped = true;
+    for (HashLane* lane : {&h->whole, &h->chunks}) {
+        if (lane->thread == nullptr) {
+            stopped = false;
+            continue;
+        }
+        SetEvent(lane->ready);
+        WaitForSingleObject(lane->thread, INFINITE);
+        CloseHandle(lane->thread);
+        lane->thread = nullptr;
+    }
+    return ok && stopped;
+}
+
+Hasher::~Hasher() {
+    StopHasher(this);
+    for (HashLane* lane : {&whole, &chunks}) {
+        if (lane->ready != nullptr)
+            CloseHandle(lane->ready);
+        if (lane->done != nullptr)
+            CloseHandle(lane->done);
+    }
+}
+
+// The block the assembly fills next; the other one may still be with the hasher.
+unsigned char* NextBlock(Sync* sync) {
+    unsigned char* block = sync->blocks.get() + sync->next * kBlockSize;
+    sync->next ^= 1;
+    return block;
+}
+
+// Hands over length bytes of file at offset, writing them at target when there is one: a
+// chunk kept in place, or copied from the old file.
+bool CopyBytes(Sync* sync, Hasher* hasher, HANDLE file, int64_t offset, int64_t length,
+               HANDLE target, int64_t targetOffset) {
+    for (int64_t done = 0; done < length;) {
+        unsigned char* block = NextBlock(sync);
+        const DWORD want =
+            static_cast<DWORD>(length - done < kBlockSize ? length - done : kBlockSize);
+        DWORD got = 0;
+        if (!ReadAt(file, offset + done, block, want, &got) || got != want) {
+            LogProblem("%.300s: cannot read %lu bytes at %lld (error %lu)", sync->path, want,
+                       static_cast<long long>(offset + done), GetLastError());
+            return false;
+        }
+        if (target != nullptr && !WriteAt(target, targetOffset + done, block, got)) {
+            LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
+                       GetLastError());
+            return false;
+        }
+        if (!HandOver(hasher, block, got, targetOffset + done, false))
+            return false;
+        done += got;
+    }
+    return true;
+}
+
+// Reads size bytes of the body into data; false (logged) when it ends sooner or fails, with
+// *filled bytes read all the same.
+bool ReadFull(Sync* sync, HttpStream* stream, unsigned char* data, DWORD size, DWORD* filled) {
+    for (*filled = 0; *filled < size;) {
+        uint32_t got = 0;
+        if (!HttpReadStream(stream, data + *filled, size - *filled, &got))
+            return false;
+        if (got == 0) {
+            LogProblem("GET %s: body ended %lu bytes short", sync->address, size - *filled);
+            return false;
+        }
+        *filled += got;
+        sync->fetched += got;
+        ShowProgress(sync);
+    }
+    return true;
+}
+
+// Fetches the step's byte range into the part file; the hasher checks each chunk. A host
+// that answers with the whole file instead gives every byte from here to the end; *rest then
+// says the file is complete.
+bool FetchStep(Sync* sync, Hasher* hasher, const SyncStep& step, HANDLE part, bool* rest) {
+    HttpStream stream;
+    const HttpRangeAnswer answer = HttpOpenRange(
+        sync->address, step.offset, step.offset + step.length - 1, sync->index.fileSize, &stream);
+    if (answer == HttpRangeAnswer::Failed)
+        return false;
+    *rest = answer == HttpRangeAnswer::WholeFile;
+    if (*rest)
+        LogProblem("GET %s: the host ignores ranges, the whole file is taken", sync->address);
+    // Of a whole file, the bytes before the step are in the part file already; they pass
+    // through the blocks unhashed, so the hasher must hold neither.
+    if (*rest && !WaitIdle(hasher))
+        return false;
+    for (int64_t skip = *rest ? step.offset : 0; skip > 0;) {
+        const DWORD size = static_cast<DWORD>(skip < kBlockSize ? skip : kBlockSize);
+        DWORD filled = 0;
+        if (!ReadFull(sync, &stream, NextBlock(sync), size, &filled))
+            return false;
+        skip -= size;
+    }
+    const int64_t end = *rest ? sync->index.fileSize : step.offset + step.length;
+    for (int64_t position = step.offset; position < end;) {
+        unsigned char* block = NextBlock(sync);
+        const DWORD size =
+            static_cast<DWORD>(end - position < kBlockSize ? end - position : kBlockSize);
+        // What arrived before a cut is stored too: the next run finds its chunks in place.
+        DWORD filled = 0;
+        const bool whole = ReadFull(sync, &stream, block, size, &filled);
+        if (filled > 0 && !WriteAt(part, position, block, filled)) {
+            LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
+                       GetLastError());
+            return false;
+        }
+        if (!whole || !HandOver(hasher, block, size, position, true))
+            return false;
+        position += size;
+    }
+    return true;
+}
+
+// Copies the first length bytes of the old file into the part file, unhashed: the hasher
+// has had them already, while the assembly found nothing to change.
+bool CopyUnchanged(Sync* sync, Hasher* hasher, HANDLE old, int64_t length, HANDLE part) {
+    if (!WaitIdle(hasher))
+        return false;
+    unsigned char* block = sync->blocks.get();
+    for (int64_t done = 0; done < length;) {
+        const DWORD want =
+            static_cast<DWORD>(length - done < kBlockSize ? length - done : kBlockSize);
+        DWORD got = 0;
+        if (!ReadAt(old, done, block, want, &got) || got != want ||
+            !WriteAt(part, done, block, got)) {
+            LogProblem("%.300s: cannot copy into the part file (error %lu)", sync->path,
+                       GetLastError());
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+// Assembles the new file in order while the scan of the old file goes on. As long as every
+// step copies the old file's bytes to their own places nothing is written: *unchanged then
+// tells that the old file may be the published one.
+bool Assemble(Sync* sync, Hasher* hasher, Scan* scan, HANDLE old, HANDLE part, bool* unchanged) {
+    *unchanged = true;
+    int64_t shift = 0;
+    const uint32_t count = static_cast<uint32_t>(sync->index.chunks.size());
+    for (uint32_t first = 0; first < count;) {
+        const SyncStep step = WaitForStep(sync, scan, first, shift);
+        const bool inPlace = step.kind == SyncStepKind::Copy && step.sourceOffset == step.offset;
+        if (*unchanged && !inPlace) {
+            if (!CopyUnchanged(sync, hasher, old, step.offset, part))
+                return false;
+            *unchanged = false;
+        }
+        bool ok = false;
+        bool rest = false;
+        if (step.kind == SyncStepKind::Keep) {
+            ok = CopyBytes(sync, hasher, part, step.offset, step.length, nullptr, step.offset);
+        } else if (step.kind == SyncStepKind::Copy) {
+            ok = CopyBytes(sync, hasher, old, step.sourceOffset, step.length,
+                           *unchanged ? nullptr : part, step.offset);
+            shift = step.sourceOffset - step.offset;
+        } else {
+            sync->toFetch += step.length;
+            ok = FetchStep(sync, hasher, step, part, &rest);
+        }
+        if (!ok)
+            return false;
+        if (rest)
+            return true;
+        first += step.chunkCount;
+    }
+    return true;
+}
+
+// Ends the part file at the file's size, flushes and closes it; false (logged) when it cannot.
+bool EndPart(Sync* sync, FileHandle* part) {
+    LARGE_INTEGER size;
+    size.QuadPart = sync->index.fileSize;
+    const bool ended = SetFilePointerEx(part->handle, size, nullptr, FILE_BEGIN) &&
+                       SetEndOfFile(part->handle) && FlushFileBuffers(part->handle);
+    part->Close();
+    if (!ended)
+        LogProblem("%.300s: cannot end the part file (error %lu)", sync->path, GetLastError());
+    return ended;
+}
+
+// Waits for the last block; true when every fetched chunk and the whole file match the index.
+// A chunk that differs was logged by the hasher; hasher->chunks.ok then is false.
+bool WholeFileMatches(Sync* sync, Hasher* hasher) {
+    unsigned char digest[kSha256Bytes];
+    if (!StopHasher(hasher))
+        return false;
+    if (FinishSha256(&hasher->whole.hash, digest) &&
+        memcmp(digest, sync->index.fileSha256, kSha256Bytes) == 0) {
+        return true;
+    }
+    LogProblem("%.300s: the assembled file's SHA-256 is not the index's", sync->path);
+    return false;
+}
+
+}  // namespace
+
+SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& line,
+                           const char* address, const char* localPath) {
+    Sync sync = {entry.path, address, 0, {}, {}, {}, nullptr, 0, 0, 0, -1, -1};
+    sync.index.fileSize = entry.size;
+    sync.blocks.reset(new unsigned char[2 * kBlockSize]);
+    char partPath[kPathSize];
+    const int partLength = snprintf(partPath, sizeof(partPath), "%s%s", localPath, kSyncPartSuffix);
+    CryptContext context;
+    if (partLength < 0 || partLength > kLocalPathLimit) {
+        LogProblem("%.300s: the part file's name would be too long", entry.path);
+        return SyncResult::Failed;
+    }
+    if (!CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT)) {
+        LogProblem("%.300s: no SHA-256 service (error %lu)", entry.path, GetLastError());
+        return SyncResult::Failed;
+    }
+    sync.provider = context.provider;
+    std::string indexBytes;
+    if (!FetchIndex(&sync, line, &indexBytes))
+        return SyncResult::Failed;
+    if (!ReadChunkIndex(reinterpret_cast<const unsigned char*>(indexBytes.data()),
+                        indexBytes.size(), &sync.index) ||
+        sync.index.fileSize != entry.size) {
+        LogProblem("%.300s: its chunk index cannot be read, or is for another size", entry.path);
+        return SyncResult::Failed;
+    }
+    sync.byDigest = SortChunksByDigest(sync.index);
+    sync.sources.resize(sync.index.chunks.size());
+    // The part file of a cut-off run first, whole: its chunks in place need no write at all.
+    {
+        FileHandle earlier(CreateFileA(partPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        Scan scan(&sync, earlier.handle, ChunkSourceKind::InPlace);
+        if (earlier.IsOpen())
+            ScanFile(&scan);
+    }
+    // Declared in this order, the scan ends before its file closes, the hasher before the
+    // part file; and both threads before the sync they read goes.
+    FileHandle old(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    Scan scan(&sync, old.handle, ChunkSourceKind::OldFile);
+    FileHandle part(CreateFileA(partPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    Hasher hasher;
+    if (!part.IsOpen() || !StartHasher(&hasher, &sync)) {
+        LogProblem("%.300s: cannot open the part file or start hashing (error %lu)", entry.path,
+                   GetLastError());
+        return SyncResult::Failed;
+    }
+    if (old.IsOpen()) {
+        StartScan(&scan);
+    } else {
+        ReportScan(&scan, 0, true);
+    }
+    ShowProgress(&sync);
+    bool unchanged = false;
+    if (!Assemble(&sync, &hasher, &scan, old.handle, part.handle, &unchanged))
+        return SyncResult::Failed;
+    const PathFacts facts = QueryPathFacts(localPath);
+    if (unchanged && facts.size == sync.index.fileSize) {
+        part.Close();
+        DeleteFileA(partPath);
+        return WholeFileMatches(&sync, &hasher) ? SyncResult::Kept : SyncResult::Failed;
+    }
+    if ((unchanged &&
+         !CopyUnchanged(&sync, &hasher, old.handle, sync.index.fileSize, part.handle)) ||
+        !EndPart(&sync, &part)) {
+        return SyncResult::Failed;
+    }
+    if (!WholeFileMatches(&sync, &hasher)) {
+        // Every chunk matched, the whole did not: the part file's bytes are not the published
+        // ones, and are not kept for the next run.
+        if (hasher.chunks.ok)
+            DeleteFileA(partPath);
+        return SyncResult::Failed;
+    }
+    // One step: until here the old file stood untouched under its name.
+    StopScan(&scan);
+    old.Close();
+    if (!MoveFileExA(partPath, localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        LogProblem("%.300s: cannot replace the old file (error %lu)", entry.path, GetLastError());
+        return SyncResult::Failed;
+    }
+    return SyncResult::Replaced;
+}
