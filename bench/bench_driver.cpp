@@ -58,22 +58,6 @@ void UseGameDir(const char* folder) {
     }
 }
 
-// How often a body of this size makes the text buffer double (128 KiB start, 4 KiB margin).
-int TextReallocations(long long bodySize) {
-    long long capacity = 131072;
-    int count = 0;
-    long long received = 0;
-    while (received < bodySize) {
-        long long step = capacity - 1 - received;
-        received += step < bodySize - received ? step : bodySize - received;
-        if (capacity - received < 4096) {
-            capacity *= 2;
-            ++count;
-        }
-    }
-    return count;
-}
-
 int ManifestStage(const char* gameDir, const char* manifestFile, bool changed) {
     UseGameDir(gameDir);
     std::string manifest = ReadWhole(manifestFile);
@@ -114,9 +98,8 @@ int FetchText(const char* url) {
         entries += ParseManifestEntry(line, &entry) ? 1 : 0;
     }
     double parsed = Now();
-    printf("fetch_seconds=%.6f parse_seconds=%.6f bytes=%d lines=%d entries=%d reallocations=%d\n",
-           fetched - start, parsed - fetched, length, lineTotal, entries,
-           TextReallocations(length));
+    printf("fetch_seconds=%.6f parse_seconds=%.6f bytes=%d lines=%d entries=%d\n", fetched - start,
+           parsed - fetched, length, lineTotal, entries);
     return 0;
 }
 
