@@ -18,3 +18,15 @@ bool ContentRangeMatches(const char* header, int64_t first, int64_t last, int64_
     return length > 0 && static_cast<size_t>(length) < sizeof(expected) &&
            strcmp(header, expected) == 0;
 }
+
+bool WriteResumeHeaders(int64_t first, const char* validator, char* out, size_t outSize) {
+    if (*validator == '\0')
+        return false;
+    for (const char* c = validator; *c != '\0'; ++c) {
+        if (*c < ' ' || *c > '~')
+            return false;
+    }
+    const int length = snprintf(out, outSize, "Range: bytes=%lld-\r\nIf-Range: %s\r\n",
+                                static_cast<long long>(first), validator);
+    return length > 0 && static_cast<size_t>(length) < outSize;
+}

@@ -1,17 +1,24 @@
-// WinINet transfers: a whole body into memory, or a body streamed to a file.
+// WinINet transfers: a whole body into memory, a body into a checked file, or a body read
+// piece by piece; transient failures tried again.
 #include "base/http_win.h"
 
 #include <windows.h>
 #include <wininet.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <initializer_list>
+
+#include "base/game_path.h"
 #include "base/handle_guards_win.h"
+#include "base/hash_win.h"
 #include "base/http_range.h"
-#include "base/path_facts_win.h"
+#include "base/http_retry.h"
+#include "base/own_files.h"
 #include "base/player_texts.h"
+#include "base/retry_pause.h"
 #include "base/run_log_win.h"
-#include "base/sha1_win.h"
 #include "base/status_win.h"
 
 namespace {
@@ -21,16 +28,17 @@ constexpr char kUserAgent[] = "SKH2026-Patcher/1.0";
 // manifest or game file would otherwise be taken for the server's current one.
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+// A connection, a request or a read that waits longer than this is a stall, tried again.
+constexpr DWORD kStallTimeoutMs = 30000;
 constexpr DWORD kInitialTextCapacity = 128 << 10;
-constexpr DWORD kGrowthMargin = 4 << 10;
 constexpr DWORD kDownloadChunk = 64 << 10;
-// Larger downloads show their megabytes as they arrive.
-constexpr int64_t kProgressThreshold = 8 << 20;
 constexpr int kProgressLineSize = 200;
-// A body this large would overflow the doubling of a 32-bit capacity.
-constexpr DWORD kLargestTextCapacity = 0x7fffffffu / 2;
 // Room for the digits of a 64-bit Content-Length and its terminator.
 constexpr DWORD kLengthHeaderSize = 32;
+constexpr DWORD kRetryAfterSize = 32;
+constexpr int kCauseSize = 160;
+// Room for the resume headers: a range and a validator.
+constexpr size_t kResumeHeadersSize = kRangeHeaderSize + kValidatorSize + 16;
 
 struct InternetHandle {
     HINTERNET handle = nullptr;
@@ -52,6 +60,26 @@ struct Request {
     DWORD status = 0;
 };
 
+// How one try ended when it failed: whether another may do better, why (for the retry line),
+// and the host's Retry-After.
+struct TryFailure {
+    bool transient = false;
+    char cause[kCauseSize] = "";
+    char retryAfter[kRetryAfterSize] = "";
+};
+
+// Logs the problem as the run log has always said it, and keeps it as the cause of a retry.
+void Fail(TryFailure* failure, bool transient, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+void Fail(TryFailure* failure, bool transient, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vsnprintf(failure->cause, sizeof(failure->cause), format, args);
+    va_end(args);
+    failure->transient = transient;
+    LogProblem("%s", failure->cause);
+}
+
 // The answer's status code, or 0 when it cannot be read.
 DWORD StatusCode(HINTERNET request) {
     DWORD status = 0;
@@ -63,14 +91,19 @@ DWORD StatusCode(HINTERNET request) {
     return status;
 }
 
+// A header as text in out (size bytes), empty when the answer has none.
+void QueryHeader(HINTERNET request, DWORD query, char* out, DWORD size) {
+    DWORD length = size;
+    if (!HttpQueryInfoA(request, query, out, &length, nullptr))
+        length = 0;
+    out[length < size ? length : size - 1] = '\0';
+}
+
 // The announced body length, or -1 without a Content-Length header. Read as text because
 // the numeric form of the query stops at 32 bits.
 int64_t AnnouncedLength(HINTERNET request) {
     char text[kLengthHeaderSize];
-    DWORD size = sizeof(text);
-    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
-        return -1;
-    text[size < sizeof(text) ? size : sizeof(text) - 1] = '\0';
+    QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH, text, sizeof(text));
     char* end = nullptr;
     long long value = strtoll(text, &end, 10);
     if (end == text || value < 0)
@@ -78,29 +111,42 @@ int64_t AnnouncedLength(HINTERNET request) {
     return value;
 }
 
+void SetTimeouts(HINTERNET session) {
+    DWORD timeout = kStallTimeoutMs;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        InternetSetOptionA(session, option, &timeout, sizeof(timeout));
+    }
+}
+
 // False when there is no connection or the answer is not 200 (nor, with a range asked in
 // headers, 206): an error page must never be stored as a game file or parsed as a control file.
-bool OpenRequest(const char* url, Request* out, const char* headers = nullptr) {
+bool OpenRequest(const char* url, Request* out, TryFailure* failure,
+                 const char* headers = nullptr) {
     out->session.handle =
         InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (out->session.handle == nullptr) {
-        LogProblem("GET %s: no internet access (error %lu)", url, GetLastError());
+        Fail(failure, false, "GET %s: no internet access (error %lu)", url, GetLastError());
         return false;
     }
+    SetTimeouts(out->session.handle);
     out->request.handle =
         InternetOpenUrlA(out->session.handle, url, headers,
                          headers != nullptr ? static_cast<DWORD>(-1) : 0, kRequestFlags, 0);
     if (out->request.handle == nullptr) {
-        LogProblem("GET %s: no connection (error %lu)", url, GetLastError());
+        const DWORD error = GetLastError();
+        Fail(failure, IsTransientError(error), "GET %s: no connection (error %lu)", url, error);
         return false;
     }
     out->status = StatusCode(out->request.handle);
     if (out->status == 0) {
-        LogProblem("GET %s: no answer (error %lu)", url, GetLastError());
+        Fail(failure, true, "GET %s: no answer (error %lu)", url, GetLastError());
         return false;
     }
     if (out->status != 200 && (headers == nullptr || out->status != 206)) {
-        LogProblem("GET %s: HTTP status %lu", url, out->status);
+        QueryHeader(out->request.handle, HTTP_QUERY_RETRY_AFTER, failure->retryAfter,
+                    sizeof(failure->retryAfter));
+        Fail(failure, IsTransientStatus(out->status), "GET %s: HTTP status %lu", url, out->status);
         return false;
     }
     out->announced = AnnouncedLength(out->request.handle);
@@ -120,142 +166,284 @@ void TakeOver(Request* request, const char* url, HttpStream* out) {
 
 // WinINet reports a connection cut in mid-body as a clean end: only the announced length
 // tells them apart.
-bool ReceivedWhole(const char* url, int64_t announced, int64_t received) {
+bool ReceivedWhole(const char* url, int64_t announced, int64_t received, TryFailure* failure) {
     if (announced < 0 || received == announced)
         return true;
-    LogProblem("GET %s: body ended after %lld of %lld bytes", url, static_cast<long long>(received),
-               static_cast<long long>(announced));
+    Fail(failure, true, "GET %s: body ended after %lld of %lld bytes", url,
+         static_cast<long long>(received), static_cast<long long>(announced));
     return false;
 }
 
-void LogReadFailure(const char* url, int64_t received) {
-    LogProblem("GET %s: read failed after %lld bytes (error %lu)", url,
-               static_cast<long long>(received), GetLastError());
+void ReadFailed(const char* url, int64_t received, TryFailure* failure) {
+    Fail(failure, true, "GET %s: read failed after %lld bytes (error %lu)", url,
+         static_cast<long long>(received), GetLastError());
 }
 
-// Writes the body into file chunk by chunk, adding each chunk to sha1 when there is one. False
-// on a read or write failure, or on more bytes than the manifest lists.
-bool ReceiveBody(const char* url, HINTERNET request, HANDLE file, const char* localPath,
-                 int64_t expectedSize, Sha1* sha1, int64_t* total) {
-    const int64_t expectedMb = expectedSize >> 20;
+// A 206 must name exactly the bytes asked for, of a file of the size expected.
+bool IsAskedRange(const char* url, const Request& request, int64_t first, int64_t last,
+                  int64_t total, TryFailure* failure) {
+    char range[kRangeHeaderSize];
+    QueryHeader(request.request.handle, HTTP_QUERY_CONTENT_RANGE, range, sizeof(range));
+    if (ContentRangeMatches(range, first, last, total) &&
+        (request.announced < 0 || request.announced == last - first + 1)) {
+        return true;
+    }
+    Fail(failure, true, "GET %s: asked for bytes %lld-%lld/%lld, answered \"%s\"", url,
+         static_cast<long long>(first), static_cast<long long>(last), static_cast<long long>(total),
+         range);
+    return false;
+}
+
+// Runs tries of one transfer until one succeeds, one fails for good or the retries are spent;
+// before each retry one line in the run log and a pause.
+template <typename TryOnce>
+bool WithRetries(const char* url, TryOnce tryOnce) {
+    for (int retry = 1;; ++retry) {
+        TryFailure failure;
+        if (tryOnce(&failure))
+            return true;
+        if (!failure.transient || retry > kRetryLimit)
+            return false;
+        const int pause =
+            RetryPauseMs(retry, failure.retryAfter[0] != '\0' ? failure.retryAfter : nullptr,
+                         strlen(failure.retryAfter));
+        LogProblem("GET %s: retry %d of %d in %d ms after: %s", url, retry, kRetryLimit, pause,
+                   failure.cause);
+        PauseBeforeRetry(pause);
+    }
+}
+
+// One try of a text fetch: the body into text, held to limit bytes.
+bool TryFetchText(const char* url, size_t limit, FetchedText* text, TryFailure* failure) {
+    Request request;
+    if (!OpenRequest(url, &request, failure))
+        return false;
+    if (request.announced > static_cast<int64_t>(limit)) {
+        Fail(failure, false, "GET %s: body longer than the %lu bytes a text may hold", url,
+             static_cast<unsigned long>(limit));
+        return false;
+    }
+    // Room for one byte beyond the bound, which shows a body too long, and the terminator.
+    const size_t largest = limit + 2;
+    size_t capacity = largest < kInitialTextCapacity ? largest : kInitialTextCapacity;
+    FetchedText body;
+    body.text = static_cast<char*>(malloc(capacity));
+    size_t received = 0;
+    while (body.text != nullptr) {
+        if (received > limit) {
+            Fail(failure, false, "GET %s: body longer than the %lu bytes a text may hold", url,
+                 static_cast<unsigned long>(limit));
+            return false;
+        }
+        if (received + 1 == capacity) {
+            const size_t grown = capacity > largest / 2 ? largest : capacity * 2;
+            char* larger = static_cast<char*>(realloc(body.text, grown));
+            if (larger == nullptr)
+                break;
+            body.text = larger;
+            capacity = grown;
+        }
+        DWORD got = 0;
+        // A failed read is a broken transfer, never the end of the body.
+        if (!InternetReadFile(request.request.handle, body.text + received,
+                              static_cast<DWORD>(capacity - 1 - received), &got)) {
+            ReadFailed(url, static_cast<int64_t>(received), failure);
+            return false;
+        }
+        if (got == 0) {
+            if (!ReceivedWhole(url, request.announced, static_cast<int64_t>(received), failure))
+                return false;
+            body.text[received] = '\0';
+            body.length = static_cast<int>(received);
+            *text = static_cast<FetchedText&&>(body);
+            return true;
+        }
+        received += got;
+    }
+    Fail(failure, false, "GET %s: no memory for more than %lu bytes", url,
+         static_cast<unsigned long>(received));
+    return false;
+}
+
+// A download in progress: the part file and what it holds, the running digest of those bytes,
+// and the validator of the first answer, which a resumed request must still match.
+struct Download {
+    const char* url;
+    const char* localPath;
+    char partPath[kPathSize];
+    int64_t expectedSize;
+    int64_t limit;
+    const char* digest;
+    FileHandle part{INVALID_HANDLE_VALUE};
+    Sha1 sha1;
+    int64_t written = 0;
+    char validator[kValidatorSize] = "";
+};
+
+// Empties the part file and the digest, for a body that starts again from its first byte.
+bool Restart(Download* download) {
+    download->written = 0;
+    download->validator[0] = '\0';
+    const bool emptied = SetFilePointer(download->part.handle, 0, nullptr, FILE_BEGIN) == 0 &&
+                         SetEndOfFile(download->part.handle);
+    if (!emptied) {
+        LogProblem("GET %s: cannot empty %s (error %lu)", download->url, download->partPath,
+                   GetLastError());
+    }
+    return emptied && (download->digest == nullptr || Sha1Begin(&download->sha1));
+}
+
+// A strong validator of the answer, or none: a weak ETag cannot guard a range.
+void KeepValidator(HINTERNET request, Download* download) {
+    char etag[kValidatorSize];
+    QueryHeader(request, HTTP_QUERY_ETAG, etag, sizeof(etag));
+    if (etag[0] == '"') {
+        snprintf(download->validator, sizeof(download->validator), "%s", etag);
+        return;
+    }
+    QueryHeader(request, HTTP_QUERY_LAST_MODIFIED, download->validator,
+                sizeof(download->validator));
+}
+
+// Appends the body to the part file and the digest. False on a read or write failure, or on
+// more bytes than the manifest lists.
+bool ReceiveBody(Download* download, HINTERNET request, TryFailure* failure) {
+    const int64_t bound = download->expectedSize >= 0 ? download->expectedSize : kUnlistedBodyLimit;
+    const int64_t expectedMb = download->expectedSize >> 20;
     char chunk[kDownloadChunk];
     for (;;) {
         DWORD got = 0;
         if (!InternetReadFile(request, chunk, kDownloadChunk, &got)) {
-            LogReadFailure(url, *total);
+            ReadFailed(download->url, download->written, failure);
             return false;
         }
         if (got == 0)
             return true;
         // A server that sends more than the manifest promised is cut off before it can
         // fill the player's disk.
-        if (expectedSize >= 0 && *total + got > expectedSize) {
-            LogProblem("GET %s: body longer than the %lld bytes listed", url,
-                       static_cast<long long>(expectedSize));
+        if (download->written + got > bound) {
+            Fail(failure, false, "GET %s: body longer than the %lld bytes listed", download->url,
+                 static_cast<long long>(bound));
             return false;
         }
-        DWORD written = 0;
-        if (!WriteFile(file, chunk, got, &written, nullptr) || written != got) {
-            LogProblem("GET %s: cannot write %s (error %lu)", url, localPath, GetLastError());
+        DWORD stored = 0;
+        if (!WriteFile(download->part.handle, chunk, got, &stored, nullptr) || stored != got) {
+            Fail(failure, false, "GET %s: cannot write %s (error %lu)", download->url,
+                 download->partPath, GetLastError());
             return false;
         }
-        *total += got;
-        if (sha1 != nullptr && !Sha1Add(sha1, chunk, got))
+        download->written += got;
+        if (download->digest != nullptr && !Sha1Add(&download->sha1, chunk, got)) {
+            Fail(failure, false, "GET %s: SHA-1 service failed (error %lu)", download->url,
+                 GetLastError());
             return false;
-        if (expectedSize > kProgressThreshold) {
+        }
+        if (download->expectedSize > kLargeDownloadSize) {
             char line[kProgressLineSize];
             snprintf(line, sizeof(line), kStatusMegabytesFormat,
-                     static_cast<long long>(*total >> 20), static_cast<long long>(expectedMb));
+                     static_cast<long long>(download->written >> 20),
+                     static_cast<long long>(expectedMb));
             SetStatus(line, -1);
         }
     }
 }
 
+// One try: the whole body, or with what the part file already holds of a large one, the rest
+// of it, taken only from a 206 that names exactly that rest.
+bool TryDownload(Download* download, TryFailure* failure) {
+    char headers[kResumeHeadersSize];
+    const bool resuming =
+        download->written > 0 && download->expectedSize > kLargeDownloadSize &&
+        WriteResumeHeaders(download->written, download->validator, headers, sizeof(headers));
+    if (!resuming && download->written > 0 && !Restart(download))
+        return false;
+    Request request;
+    if (!OpenRequest(download->url, &request, failure, resuming ? headers : nullptr))
+        return false;
+    if (request.status == 206) {
+        // Bytes of another range would sit in the file unnoticed until the digest: the next try
+        // starts again from the first byte.
+        if (!IsAskedRange(download->url, request, download->written, download->expectedSize - 1,
+                          download->expectedSize, failure)) {
+            Restart(download);
+            return false;
+        }
+        LogProblem("GET %s: resumed at byte %lld", download->url,
+                   static_cast<long long>(download->written));
+    } else {
+        // A 200 is the whole file again: the validator changed, or the host ignores ranges.
+        if (download->written > 0 && !Restart(download))
+            return false;
+        KeepValidator(request.request.handle, download);
+    }
+    const int64_t before = download->written;
+    if (!ReceiveBody(download, request.request.handle, failure) ||
+        !ReceivedWhole(download->url, request.announced, download->written - before, failure)) {
+        return false;
+    }
+    if (download->expectedSize < 0 || download->written == download->expectedSize)
+        return true;
+    // Without an announced length a short body may be a cut; with one it is the host's file.
+    Fail(failure, request.announced < 0, "GET %s: %s holds %lld bytes, the manifest lists %lld",
+         download->url, download->localPath, static_cast<long long>(download->written),
+         static_cast<long long>(download->expectedSize));
+    return false;
+}
+
+// The whole body, of the listed size, is in the part file: its digest is the listed one.
+bool IsListedFile(Download* download) {
+    if (download->digest == nullptr)
+        return true;
+    char digest[kDigestLength + 1] = "?";
+    if (Sha1Finish(&download->sha1, digest) && strcmp(digest, download->digest) == 0)
+        return true;
+    LogProblem("GET %s: SHA-1 %s, the manifest lists %s", download->url, digest, download->digest);
+    return false;
+}
+
 }  // namespace
 
-FetchedText HttpFetchText(const char* url) {
-    FetchedText result;
-    Request request;
-    if (!OpenRequest(url, &request))
-        return result;
-
-    FetchedText body;
-    DWORD capacity = kInitialTextCapacity;
-    body.text = static_cast<char*>(malloc(capacity));
-    DWORD received = 0;
-    while (body.text != nullptr) {
-        DWORD got = 0;
-        // A failed read is a broken transfer, never the end of the body.
-        if (!InternetReadFile(request.request.handle, body.text + received, capacity - 1 - received,
-                              &got)) {
-            LogReadFailure(url, received);
-            return result;
-        }
-        if (got == 0) {
-            if (!ReceivedWhole(url, request.announced, received))
-                return result;
-            body.text[received] = '\0';
-            body.length = static_cast<int>(received);
-            return body;
-        }
-        received += got;
-        if (capacity - received < kGrowthMargin) {
-            char* grown = capacity > kLargestTextCapacity
-                              ? nullptr
-                              : static_cast<char*>(realloc(body.text, capacity * 2));
-            if (grown == nullptr)
-                break;
-            body.text = grown;
-            capacity *= 2;
-        }
-    }
-    LogProblem("GET %s: no memory for more than %lu bytes", url, received);
-    return result;
+FetchedText HttpFetchText(const char* url, size_t limit) {
+    FetchedText text;
+    WithRetries(url, [&](TryFailure* failure) { return TryFetchText(url, limit, &text, failure); });
+    return text;
 }
 
 bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize,
                       const char* expectedDigest) {
-    Request request;
-    if (!OpenRequest(url, &request))
+    Download download;
+    download.url = url;
+    download.localPath = localPath;
+    download.expectedSize = expectedSize;
+    download.digest = expectedDigest;
+    const int length =
+        snprintf(download.partPath, sizeof(download.partPath), "%s%s", localPath, kPartFileSuffix);
+    if (length < 0 || length >= static_cast<int>(sizeof(download.partPath))) {
+        LogProblem("GET %s: the part file's name would be too long", url);
         return false;
-    Sha1 sha1;
-    if (expectedDigest != nullptr && !Sha1Begin(&sha1)) {
+    }
+    if (expectedDigest != nullptr && !Sha1Begin(&download.sha1)) {
         LogProblem("GET %s: no SHA-1 service (error %lu)", url, GetLastError());
         return false;
     }
-
-    FileHandle file(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) {
-        LogProblem("GET %s: cannot create %s (error %lu)", url, localPath, GetLastError());
+    // Whatever an earlier run left under the part name is emptied here.
+    download.part.handle = CreateFileA(download.partPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!download.part.IsOpen()) {
+        LogProblem("GET %s: cannot create %s (error %lu)", url, download.partPath, GetLastError());
         return false;
     }
-    int64_t total = 0;
-    bool whole = ReceiveBody(url, request.request.handle, file.handle, localPath, expectedSize,
-                             expectedDigest != nullptr ? &sha1 : nullptr, &total);
-    file.Close();
-    whole = whole && ReceivedWhole(url, request.announced, total);
-    if (expectedDigest != nullptr) {
-        char digest[kDigestLength + 1] = "?";
-        if (whole && (!Sha1Finish(&sha1, digest) || strcmp(digest, expectedDigest) != 0)) {
-            LogProblem("GET %s: SHA-1 %s, the signed manifest lists %s", url, digest,
-                       expectedDigest);
-            whole = false;
+    const bool fetched =
+        WithRetries(url, [&](TryFailure* failure) { return TryDownload(&download, failure); });
+    download.part.Close();
+    if (fetched && IsListedFile(&download)) {
+        if (MoveFileExA(download.partPath, localPath,
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
         }
-        // Bytes the operator did not sign never stay in the game folder, whether they differ
-        // or were cut short.
-        if (!whole)
-            DeleteFileA(localPath);
+        LogProblem("GET %s: cannot put %s in place (error %lu)", url, localPath, GetLastError());
     }
-    if (!whole)
-        return false;
-    if (expectedSize < 0)
-        return true;
-    PathFacts facts = QueryPathFacts(localPath);
-    if (facts.exists && !facts.isDirectory && facts.size == expectedSize)
-        return true;
-    LogProblem("GET %s: %s holds %lld bytes, the manifest lists %lld", url, localPath, facts.size,
-               static_cast<long long>(expectedSize));
+    DeleteFileA(download.partPath);
     return false;
 }
 
@@ -268,7 +456,8 @@ HttpStream::~HttpStream() {
 
 bool HttpOpenStream(const char* url, HttpStream* out) {
     Request request;
-    if (!OpenRequest(url, &request))
+    TryFailure failure;
+    if (!OpenRequest(url, &request, &failure))
         return false;
     TakeOver(&request, url, out);
     return true;
@@ -278,25 +467,11 @@ HttpRangeAnswer HttpOpenRange(const char* url, int64_t first, int64_t last, int6
                               HttpStream* out) {
     char header[kRangeHeaderSize];
     Request request;
+    TryFailure failure;
     if (!WriteRangeHeader(first, last, header, sizeof(header)) ||
-        !OpenRequest(url, &request, header)) {
+        !OpenRequest(url, &request, &failure, header) ||
+        (request.status == 206 && !IsAskedRange(url, request, first, last, totalSize, &failure))) {
         return HttpRangeAnswer::Failed;
-    }
-    if (request.status == 206) {
-        char range[kRangeHeaderSize];
-        DWORD size = sizeof(range);
-        if (!HttpQueryInfoA(request.request.handle, HTTP_QUERY_CONTENT_RANGE, range, &size,
-                            nullptr)) {
-            range[0] = '\0';
-        }
-        range[size < sizeof(range) ? size : sizeof(range) - 1] = '\0';
-        if (!ContentRangeMatches(range, first, last, totalSize) ||
-            (request.announced >= 0 && request.announced != last - first + 1)) {
-            LogProblem("GET %s: asked for bytes %lld-%lld/%lld, answered \"%s\"", url,
-                       static_cast<long long>(first), static_cast<long long>(last),
-                       static_cast<long long>(totalSize), range);
-            return HttpRangeAnswer::Failed;
-        }
     }
     TakeOver(&request, url, out);
     return request.status == 206 ? HttpRangeAnswer::Range : HttpRangeAnswer::WholeFile;
@@ -304,11 +479,12 @@ HttpRangeAnswer HttpOpenRange(const char* url, int64_t first, int64_t last, int6
 
 bool HttpReadStream(HttpStream* stream, void* buffer, uint32_t size, uint32_t* got) {
     DWORD read = 0;
+    TryFailure failure;
     if (!InternetReadFile(stream->request, buffer, size, &read)) {
-        LogReadFailure(stream->url, stream->received);
+        ReadFailed(stream->url, stream->received, &failure);
         return false;
     }
     *got = read;
     stream->received += read;
-    return read > 0 || ReceivedWhole(stream->url, stream->announced, stream->received);
+    return read > 0 || ReceivedWhole(stream->url, stream->announced, stream->received, &failure);
 }

@@ -17,18 +17,36 @@ struct FetchedText {
     ~FetchedText() { free(text); }
     FetchedText(const FetchedText&) = delete;
     FetchedText& operator=(const FetchedText&) = delete;
-    FetchedText& operator=(FetchedText&&) = delete;
+    FetchedText& operator=(FetchedText&& other) noexcept {
+        char* held = text;
+        text = other.text;
+        length = other.length;
+        other.text = held;
+        return *this;
+    }
     // Null, or a body of zero bytes: the control files treat both as nothing received.
     bool IsEmpty() const { return text == nullptr || length == 0; }
 };
 
-// The whole 200 response body; no text when the request fails, the status is not 200 or the
-// body is cut short.
-FetchedText HttpFetchText(const char* url);
+// The largest body of unknown size a download takes (the launcher offer of an unsigned
+// release is the only one); it is many times a launcher's size.
+constexpr int64_t kUnlistedBodyLimit = 64 << 20;
+// A download larger than this shows its megabytes as they arrive, and resumes a cut body.
+constexpr int64_t kLargeDownloadSize = 8 << 20;
 
-// Streams a 200 response into localPath. A negative expectedSize means the size is unknown.
-// With an expectedDigest (40 lowercase digits) the body is hashed as it arrives, and a file
-// that fails, its SHA-1 differing or its body cut short, is deleted.
+// Transient failures (a reset, a cut or stalled body, 5xx, 408, 429) are tried again up to
+// kRetryLimit times, each retry logged; any other failure is final at once.
+
+// The whole 200 response body of at most limit bytes; no text when the request fails, the
+// status is not 200, the body is cut short or it is longer than limit.
+FetchedText HttpFetchText(const char* url, size_t limit);
+
+// Downloads a 200 response into a part file beside localPath and, once it is whole and checked,
+// puts it in place of localPath in one step; the old file is never touched before. A negative
+// expectedSize means the size is unknown (then at most kUnlistedBodyLimit bytes are taken).
+// With an expectedDigest of 40 lowercase digits the body is hashed as it arrives and kept only
+// when its SHA-1 matches. A body above kLargeDownloadSize that breaks off resumes from what the
+// part file holds.
 bool HttpDownloadFile(const char* url, const char* localPath, int64_t expectedSize,
                       const char* expectedDigest = nullptr);
 

@@ -13,7 +13,7 @@
 #define SKH_SETTINGS_TOOL_FILE "setrovia.exe"
 #define SKH_RUNTIME_INSTALLER_FILE "vc_redist.x86.exe"
 #define SKH_RUNTIME_RUN_FOLDER "_skh_runtime"
-#define SKH_SYNC_PART_SUFFIX ".skh2026-part"
+#define SKH_PART_FILE_SUFFIX ".skh2026-part"
 
 constexpr char kLauncherFileName[] = SKH_LAUNCHER_FILE;
 constexpr char kNewLauncherFileName[] = SKH_NEW_LAUNCHER_FILE;
@@ -26,9 +26,10 @@ constexpr char kRunLogFileName[] = SKH_RUN_LOG_FILE;
 constexpr char kHandoverFileName[] = SKH_HANDOVER_FILE;
 // The highest signed release this folder has accepted, so an older one cannot be replayed.
 constexpr char kSequenceFileName[] = SKH_SEQUENCE_FILE;
-// Beside a big file synced by its chunks, the new file being assembled; kept when a run is
-// cut off, so that the next run resumes from the chunks it holds.
-constexpr char kSyncPartSuffix[] = SKH_SYNC_PART_SUFFIX;
+// Beside a game file, its new bytes while they arrive: a download's until it is whole and
+// checked, a big file's chunks until it is assembled (those are kept when a run is cut off, so
+// that the next run resumes from the chunks they hold).
+constexpr char kPartFileSuffix[] = SKH_PART_FILE_SUFFIX;
 constexpr char kGameClientFileName[] = SKH_GAME_CLIENT_FILE;
 constexpr char kSettingsToolFileName[] = SKH_SETTINGS_TOOL_FILE;
 // As the game folder holds it, and as a manifest lists it.

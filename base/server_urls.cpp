@@ -4,5 +4,5 @@
 #include "base/server_files.h"
 #include "build_config.h"
 
-const char* const FULL_BASE_URL = SKH_PATCH_ROOT "/" SKH_FULL_TREE "/";
-const char* const SHARE_BASE_URL = SKH_PATCH_ROOT "/" SKH_SHARE_TREE "/";
+const char* const kFullBaseUrl = SKH_PATCH_ROOT "/" SKH_FULL_TREE "/";
+const char* const kShareBaseUrl = SKH_PATCH_ROOT "/" SKH_SHARE_TREE "/";

@@ -3,8 +3,8 @@
 // tests/seams/ instead, which points the same code at a local server.
 #pragma once
 
-extern const char* const FULL_BASE_URL;
-extern const char* const SHARE_BASE_URL;
+extern const char* const kFullBaseUrl;
+extern const char* const kShareBaseUrl;
 
 // Room for the address of a control file (version, manifest, build number, news).
 constexpr int kControlAddressSize = 1024;

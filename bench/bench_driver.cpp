@@ -2,8 +2,10 @@
 //   bench_driver manifest-stage GAME_DIR MANIFEST_FILE CHANGED   the manifest stage alone
 //   bench_driver patch-run ROOT GAME_DIR                         a whole patch run
 //   bench_driver fetch-text URL                                  fetch and parse a manifest
-//   bench_driver bare-wininet LIST_FILE                          the platform's own ceiling:
-//       every address in the file fetched with a bare WinINet loop, nothing stored
+//   bench_driver bare-wininet LIST_FILE [DIR]                    the platform's own ceiling:
+//       every address in the file fetched with a bare WinINet loop, nothing stored; with DIR,
+//       each body written straight under DIR at its path below the tree, unchecked, as the
+//       launcher stored downloads before they went through a checked part file
 //   bench_driver bare-sha1 LIST_FILE                             the platform's own ceiling:
 //       every file in the list hashed with a bare CryptoAPI loop
 //   bench_driver bare-sha256 LIST_FILE                           the same with SHA-256
@@ -17,6 +19,7 @@
 #include <string>
 
 #include "base/http_win.h"
+#include "base/server_files.h"
 #include "base/launcher_state_win.h"
 #include "base/server_urls.h"
 #include "base/status_win.h"
@@ -83,7 +86,7 @@ int PatchRun(const char* root, const char* gameDir) {
 
 int FetchText(const char* url) {
     double start = Now();
-    FetchedText text = HttpFetchText(url);
+    FetchedText text = HttpFetchText(url, kManifestTextLimit);
     double fetched = Now();
     if (text.text == nullptr) {
         printf("fetch failed\n");
@@ -103,8 +106,9 @@ int FetchText(const char* url) {
     return 0;
 }
 
-// The same identity, flags and 64 KiB reads as the launcher, without status, file or checks.
-int BareWinInet(const char* listFile) {
+// The same identity, flags and 64 KiB reads as the launcher, without status, checks or retries;
+// with a folder, each body written straight onto its file there.
+int BareWinInet(const char* listFile, const char* folder) {
     std::string list = ReadWhole(listFile);
     static char chunk[65536];
     long long total = 0;
@@ -123,11 +127,28 @@ int BareWinInet(const char* listFile) {
         HINTERNET request = InternetOpenUrlA(
             session, url.c_str(), nullptr, 0,
             INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0);
+        HANDLE file = INVALID_HANDLE_VALUE;
+        if (folder != nullptr) {
+            std::string path = std::string(folder) + "\\" + url.substr(url.find("/skh-full/") + 10);
+            for (char& c : path)
+                c = c == '/' ? '\\' : c;
+            for (size_t at = path.find('\\', strlen(folder) + 1); at != std::string::npos;
+                 at = path.find('\\', at + 1)) {
+                CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+            }
+            file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        }
         DWORD got = 0;
         while (request != nullptr && InternetReadFile(request, chunk, sizeof(chunk), &got) &&
                got > 0) {
+            DWORD written = 0;
+            if (file != INVALID_HANDLE_VALUE)
+                WriteFile(file, chunk, got, &written, nullptr);
             total += got;
         }
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
         if (request != nullptr)
             InternetCloseHandle(request);
         InternetCloseHandle(session);
@@ -197,8 +218,8 @@ int main(int argc, char** argv) {
         return PatchRun(argv[2], argv[3]);
     if (argc == 3 && strcmp(argv[1], "fetch-text") == 0)
         return FetchText(argv[2]);
-    if (argc == 3 && strcmp(argv[1], "bare-wininet") == 0)
-        return BareWinInet(argv[2]);
+    if ((argc == 3 || argc == 4) && strcmp(argv[1], "bare-wininet") == 0)
+        return BareWinInet(argv[2], argc == 4 ? argv[3] : nullptr);
     if (argc == 3 && strcmp(argv[1], "bare-sha1") == 0)
         return BareHash(argv[2], PROV_RSA_FULL, CALG_SHA1);
     if (argc == 3 && strcmp(argv[1], "bare-sha256") == 0)

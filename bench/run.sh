@@ -15,7 +15,8 @@ if [ "$mode" = "--smoke" ]; then
     runs=1
     hash_groups=(4 1048576 8 65536); unchanged_files=500; download_big=$((4 << 20))
     download_small=(40 65536); memory_big=$((16 << 20)); manifest_lines=2000
-    archive_size=$((60 << 20)); sync_size=$((64 << 20))
+    archive_size=$((60 << 20)); sync_size=$((64 << 20)); fresh_small=(200 4096)
+    fresh_big=$((16 << 20))
 else
     runs=3
     # 1 GiB in 300 files up to 50 MiB; 20,000 files; 512 MiB plus 512 MiB in small files;
@@ -23,6 +24,7 @@ else
     hash_groups=(16 52428800 284 $((800 << 10))); unchanged_files=20000
     download_big=$((512 << 20)); download_small=(1024 524288); memory_big=$((2048 << 20))
     manifest_lines=100000; archive_size=$((1024 << 20)); sync_size=$((1024 << 20))
+    fresh_small=(20000 4096); fresh_big=$((1024 << 20))
 fi
 
 bash "$root/scripts/setup.sh"
@@ -351,3 +353,38 @@ say "8b fresh install of it: with the index $(middle "$work/fresh-indexed.second
     "(goal <= 1.05); peak memory $((sync_peak / 1024)) MiB syncing against $((idle_peak / 1024))" \
     "MiB idle: $(((sync_peak - idle_peak) / 1024)) MiB more (goal <= 16)"
 rm -rf "$sync" "$www"
+
+# 9. Fresh installs through checked part files (20,000 small files with their SHA-1 digests;
+# one 1 GiB file) against today's way: each body written straight onto its file by a bare
+# WinINet loop, nothing checked. The two take turns.
+fresh=$work/fresh
+mkdir -p "$fresh/small/skh-full" "$fresh/big/skh-full" "$www"
+python3 "$root/bench/make_data.py" tree "$fresh/small/skh-full/files" "${fresh_small[@]}"
+(cd "$fresh/small/skh-full" && python3 "$root/bench/make_data.py" manifest files manifest.txt &&
+    sed -i 's|^|files/|' manifest.txt && echo f1 >version.txt)
+truncate -s "$fresh_big" "$fresh/big/skh-full/one.bin"
+echo "one.bin|$fresh_big|big" >"$fresh/big/skh-full/manifest.txt"
+echo f1 >"$fresh/big/skh-full/version.txt"
+for kind in small big; do
+    sed "s#^\([^|]*\)|.*#$nginx_url/skh-full/\1#; s# #%20#g" "$fresh/$kind/skh-full/manifest.txt" \
+        >"$fresh/$kind.urls"
+    warm "$fresh/$kind"
+    : >"$fresh/$kind-launcher.seconds"
+    : >"$fresh/$kind-direct.seconds"
+    mv "$fresh/$kind/skh-full" "$www/skh-full"
+    for run in $(seq "$runs"); do
+        rm -rf "$fresh/game" && mkdir -p "$fresh/game" && sync
+        expect="Update selesai" driver_seconds patch-run "$nginx_url" "$(winpath "$fresh/game")" \
+            >>"$fresh/$kind-launcher.seconds"
+        rm -rf "$fresh/game" && mkdir -p "$fresh/game" && sync
+        driver_seconds bare-wininet "$(winpath "$fresh/$kind.urls")" "$(winpath "$fresh/game")" \
+            >>"$fresh/$kind-direct.seconds"
+    done
+    mv "$www/skh-full" "$fresh/$kind/skh-full"
+    say "9 fresh install of ${fresh_small[0]} small files / one $((fresh_big >> 20)) MiB file" \
+        "($kind): $(middle "$fresh/$kind-launcher.seconds")s through checked part files against" \
+        "$(middle "$fresh/$kind-direct.seconds")s written straight, time" \
+        "$(ratio "$(middle "$fresh/$kind-launcher.seconds")" "$(middle "$fresh/$kind-direct.seconds")")" \
+        "(goal <= 1.05)"
+done
+rm -rf "$fresh" "$www"

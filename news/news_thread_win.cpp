@@ -12,8 +12,8 @@
 
 unsigned __stdcall NewsThreadProc(void*) {
     char url[kControlAddressSize];
-    snprintf(url, sizeof(url), "%s%s", SHARE_BASE_URL, kNewsFileName);
-    FetchedText news = HttpFetchText(url);
+    snprintf(url, sizeof(url), "%s%s", kShareBaseUrl, kNewsFileName);
+    FetchedText news = HttpFetchText(url, kNewsTextLimit);
     int count = news.IsEmpty() ? 0 : ParseNewsText(news.text, gState.newsItems, kNewsItemsMax);
     // The painter reads the entries once it sees the count, so the count goes out last.
     gState.newsCount.store(count, std::memory_order_release);

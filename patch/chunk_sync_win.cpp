@@ -85,7 +85,7 @@ bool FetchIndex(Sync* sync, const ChunkIndexLine& line, std::string* out) {
     char encoded[kEncodedPathLimit + 1];
     char url[kAddressSize];
     const int length = EncodeUrlPath(line.path, encoded, sizeof(encoded))
-                           ? snprintf(url, sizeof(url), "%s%s", FULL_BASE_URL, encoded)
+                           ? snprintf(url, sizeof(url), "%s%s", kFullBaseUrl, encoded)
                            : -1;
     if (length < 0 || length >= static_cast<int>(sizeof(url))) {
         LogProblem("chunk index of %.300s: address too long", sync->path);
@@ -621,7 +621,7 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
     sync.index.fileSize = entry.size;
     sync.blocks.reset(new unsigned char[2 * kBlockSize]);
     char partPath[kPathSize];
-    const int partLength = snprintf(partPath, sizeof(partPath), "%s%s", localPath, kSyncPartSuffix);
+    const int partLength = snprintf(partPath, sizeof(partPath), "%s%s", localPath, kPartFileSuffix);
     CryptContext context;
     if (partLength < 0 || partLength > kLocalPathLimit) {
         LogProblem("%.300s: the part file's name would be too long", entry.path);

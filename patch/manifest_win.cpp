@@ -15,7 +15,7 @@
 #include "base/player_texts.h"
 #include "base/run_log_win.h"
 #include "base/server_urls.h"
-#include "base/sha1_win.h"
+#include "base/hash_win.h"
 #include "base/status_win.h"
 #include "base/text_lines.h"
 #include "patch/chunk_index.h"
@@ -45,16 +45,16 @@ void CreateParentDirectories(const char* localPath) {
 }
 
 // Fetches the file whole, or, when the manifest names its chunk index, only the chunks the
-// game folder lacks.
+// game folder lacks. A whole file with a digest listed is kept only when it matches, signed
+// release or not: a body corrupted on the way is a failed file, not a new one.
 SyncResult DownloadEntry(const ManifestEntry& entry, const ChunkIndexLine* chunks,
-                         const char* encoded, const char* localPath, int percent,
-                         bool signedRelease) {
+                         const char* encoded, const char* localPath, int percent) {
     char message[kMessageSize];
     snprintf(message, sizeof(message), kStatusDownloadingFormat, entry.path);
     SetStatus(message, percent);
 
     char address[kAddressSize];
-    int length = snprintf(address, sizeof(address), "%s%s", FULL_BASE_URL, encoded);
+    int length = snprintf(address, sizeof(address), "%s%s", kFullBaseUrl, encoded);
     if (length < 0 || length >= static_cast<int>(sizeof(address))) {
         LogProblem("address of %.300s too long", entry.path);
         return SyncResult::Failed;
@@ -63,7 +63,8 @@ SyncResult DownloadEntry(const ManifestEntry& entry, const ChunkIndexLine* chunk
     CreateParentDirectories(localPath);
     if (chunks != nullptr)
         return SyncChunkedFile(entry, *chunks, address, localPath);
-    return HttpDownloadFile(address, localPath, entry.size, signedRelease ? entry.digest : nullptr)
+    return HttpDownloadFile(address, localPath, entry.size,
+                            IsLowerHexDigest(entry.digest) ? entry.digest : nullptr)
                ? SyncResult::Replaced
                : SyncResult::Failed;
 }
@@ -134,8 +135,8 @@ ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged, bool si
         }
         if (action != EntryAction::Download && action != EntryAction::Sync)
             continue;
-        const SyncResult result = DownloadEntry(entry, indexed ? &chunks : nullptr, encoded,
-                                                localPath, percent, signedRelease);
+        const SyncResult result =
+            DownloadEntry(entry, indexed ? &chunks : nullptr, encoded, localPath, percent);
         counts.downloadedCount += result == SyncResult::Replaced ? 1 : 0;
         counts.failedCount += result == SyncResult::Failed ? 1 : 0;
     }

@@ -84,10 +84,10 @@ bool AcceptSignedRelease(FetchedText* manifest, const char* serverVersion, bool*
 }
 
 // A body of zero bytes counts as nothing received, as a failed fetch does.
-FetchedText FetchFullTreeFile(const char* name) {
+FetchedText FetchFullTreeFile(const char* name, size_t limit) {
     char url[kControlAddressSize];
-    snprintf(url, sizeof(url), "%s%s", FULL_BASE_URL, name);
-    FetchedText text = HttpFetchText(url);
+    snprintf(url, sizeof(url), "%s%s", kFullBaseUrl, name);
+    FetchedText text = HttpFetchText(url, limit);
     if (text.text != nullptr && text.length == 0)
         LogProblem("GET %s: empty body", url);
     return text;
@@ -113,7 +113,7 @@ unsigned __stdcall PatchThreadProc(void*) {
         return FinishRun(kStatusFolderNotWritable);
     TrySelfUpdate();
     SetStatus(kStatusVersionCheck, kVersionCheckPercent);
-    FetchedText serverVersion = FetchFullTreeFile(kVersionFileName);
+    FetchedText serverVersion = FetchFullTreeFile(kVersionFileName, kVersionTextLimit);
     if (serverVersion.IsEmpty())
         return FinishRun(kStatusOffline);
     CutAtLineBreak(serverVersion.text);
@@ -124,7 +124,7 @@ unsigned __stdcall PatchThreadProc(void*) {
     const bool versionChanged = strcmp(serverVersion.text, localVersion) != 0;
 
     SetStatus(kStatusManifestFetch, kManifestStartPercent);
-    FetchedText manifest = FetchFullTreeFile(kManifestFileName);
+    FetchedText manifest = FetchFullTreeFile(kManifestFileName, kManifestTextLimit);
     // A release the launcher's key does not vouch for is treated as no manifest at all:
     // nothing is downloaded, written or recorded.
     const bool signedRelease = ReleasesAreSigned();

@@ -6,7 +6,7 @@
 
 #include "base/handle_guards_win.h"
 #include "base/run_log_win.h"
-#include "base/sha1_win.h"
+#include "base/hash_win.h"
 #include "patch/release_key.h"
 
 namespace {

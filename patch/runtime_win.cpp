@@ -13,7 +13,7 @@
 #include "base/path_facts_win.h"
 #include "base/player_texts.h"
 #include "base/run_log_win.h"
-#include "base/sha1_win.h"
+#include "base/hash_win.h"
 #include "base/status_win.h"
 #include "patch/stage_progress.h"
 

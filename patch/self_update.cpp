@@ -2,6 +2,7 @@
 #include "patch/self_update.h"
 
 #include <limits.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -15,7 +16,41 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+uint32_t ReadLittle(const unsigned char* at, int bytes) {
+    uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = (value << 8) | at[i];
+    return value;
+}
+
 }  // namespace
+
+bool IsCompletePe(const unsigned char* head, size_t headLength, long long fileSize) {
+    constexpr size_t kPeOffsetField = 0x3c;
+    constexpr size_t kCoffHeaderSize = 20;
+    constexpr size_t kSectionHeaderSize = 40;
+    if (headLength < kPeOffsetField + 4 || fileSize < static_cast<long long>(headLength) ||
+        head[0] != 'M' || head[1] != 'Z') {
+        return false;
+    }
+    // 64-bit arithmetic throughout: no field of the file can wrap a sum around.
+    const uint64_t pe = ReadLittle(head + kPeOffsetField, 4);
+    if (pe + 4 + kCoffHeaderSize > headLength || memcmp(head + pe, "PE\0\0", 4) != 0)
+        return false;
+    const unsigned char* coff = head + pe + 4;
+    const uint64_t sections = ReadLittle(coff + 2, 2);
+    const uint64_t table = pe + 4 + kCoffHeaderSize + ReadLittle(coff + 16, 2);
+    if (sections == 0 || table + sections * kSectionHeaderSize > headLength)
+        return false;
+    for (uint64_t i = 0; i < sections; ++i) {
+        const unsigned char* section = head + table + i * kSectionHeaderSize;
+        const uint64_t rawSize = ReadLittle(section + 16, 4);
+        const uint64_t rawStart = ReadLittle(section + 20, 4);
+        if (rawSize != 0 && rawStart + rawSize > static_cast<uint64_t>(fileSize))
+            return false;
+    }
+    return true;
+}
 
 int ParseBuildNumber(const char* text) {
     const char* p = text;

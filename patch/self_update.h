@@ -8,8 +8,15 @@
 // clamped to INT_MAX or INT_MIN, so a hostile file cannot provoke undefined behaviour.
 int ParseBuildNumber(const char* text);
 
-// Anything shorter cannot hold a PE header; error pages and empty bodies end here.
-constexpr long long kMinLauncherSize = 64;
+// How much of a downloaded launcher's start IsCompletePe reads: its headers and section
+// table lie far inside it.
+constexpr size_t kPeHeadReadSize = 64 << 10;
+
+// True when head, the first headLength bytes of a file of fileSize bytes, holds consistent PE
+// headers: "MZ", the "PE\0\0" signature at the offset the DOS header names, at least one
+// section, the section table inside head, and every section's raw data inside the file. An
+// error page, an empty body or an executable cut short all fail.
+bool IsCompletePe(const unsigned char* head, size_t headLength, long long fileSize);
 
 // Room for the update script with a tools folder of up to 259 characters named four times.
 constexpr size_t kUpdateScriptSize = 2048;

@@ -4,14 +4,17 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <stdio.h>
+#include <string.h>
+
+#include <memory>
 
 #include "base/game_files_win.h"
 #include "base/game_path.h"
 #include "base/handle_guards_win.h"
+#include "base/hash_win.h"
 #include "base/http_win.h"
 #include "base/launcher_state_win.h"
 #include "base/own_files.h"
-#include "base/path_facts_win.h"
 #include "base/player_texts.h"
 #include "base/run_log_win.h"
 #include "base/server_files.h"
@@ -29,8 +32,8 @@ namespace {
 // Room for a build number in decimal, sign and terminator included.
 constexpr int kBuildTextSize = 16;
 
-// What the share offers: a build number, and in a signed release the signature that binds
-// it to the launcher's bytes.
+// What the share offers: a build number, and in a signed release the signed size and digest
+// of the launcher's bytes.
 struct Offer {
     int build = 0;
     bool isSigned = false;
@@ -42,44 +45,47 @@ struct Offer {
 Offer FetchOffer() {
     Offer offer;
     char url[kControlAddressSize];
-    snprintf(url, sizeof(url), "%s%s", SHARE_BASE_URL, kBuildNumberFileName);
-    FetchedText text = HttpFetchText(url);
+    snprintf(url, sizeof(url), "%s%s", kShareBaseUrl, kBuildNumberFileName);
+    FetchedText text = HttpFetchText(url, kBuildNumberTextLimit);
     if (text.text == nullptr)
         return offer;
     if (!ReleasesAreSigned()) {
         offer.build = ParseBuildNumber(text.text);
-    } else if (ReadLauncherOffer(text.text, text.length, &offer.signedOffer)) {
+    } else if (!ReadLauncherOffer(text.text, text.length, &offer.signedOffer) ||
+               !VerifyReleaseSignature(offer.signedOffer.signature, offer.signedOffer.message,
+                                       offer.signedOffer.messageLength)) {
+        LogProblem("GET %s: the launcher offer is not signed", url);
+    } else if (offer.signedOffer.size > kUnlistedBodyLimit) {
+        LogProblem("GET %s: the offered launcher of %lld bytes is above the %lld allowed", url,
+                   offer.signedOffer.size, static_cast<long long>(kUnlistedBodyLimit));
+    } else {
         offer.build = offer.signedOffer.build;
         offer.isSigned = true;
-    } else {
-        LogProblem("GET %s: the launcher offer is not signed", url);
     }
     return offer;
 }
 
-// Only a file that starts like a Windows executable may replace the launcher.
-bool LooksLikeLauncher(const char* path) {
-    PathFacts facts = QueryPathFacts(path);
-    if (!facts.exists || facts.isDirectory || facts.size < kMinLauncherSize)
-        return false;
+// Only a whole Windows executable may replace the launcher: a body cut short where no length
+// was announced would leave the player a launcher that never starts again.
+bool IsCompleteLauncher(const char* path) {
     FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen())
+    LARGE_INTEGER size;
+    if (!file.IsOpen() || !GetFileSizeEx(file.handle, &size))
         return false;
-    char head[2];
+    std::unique_ptr<unsigned char[]> head(new unsigned char[kPeHeadReadSize]);
     DWORD got = 0;
-    if (!ReadFile(file.handle, head, sizeof(head), &got, nullptr) || got != sizeof(head))
-        return false;
-    return head[0] == 'M' && head[1] == 'Z';
+    return ReadFile(file.handle, head.get(), kPeHeadReadSize, &got, nullptr) &&
+           IsCompletePe(head.get(), got, size.QuadPart);
 }
 
-// In a signed release the signature must cover this very file and the offered build.
+// In a signed release the file must be the one the signed offer names, byte for byte.
 bool IsOfferedLauncher(const Offer& offer, const char* path) {
-    if (!LooksLikeLauncher(path))
+    if (!IsCompleteLauncher(path))
         return false;
+    char digest[kSha256Length + 1];
     return !offer.isSigned ||
-           VerifyReleaseSignature(offer.signedOffer.signature, offer.signedOffer.signedPrefix,
-                                  offer.signedOffer.signedPrefixLength, path);
+           (HashFileSha256(path, digest) && strcmp(digest, offer.signedOffer.sha256) == 0);
 }
 
 // The build this folder last handed over to, or 0 without a record.
@@ -107,8 +113,8 @@ bool StartHandover(const Offer& offer) {
     }
     DeleteFileA(newLauncher);
     char url[kControlAddressSize];
-    snprintf(url, sizeof(url), "%s%s", SHARE_BASE_URL, kLauncherFileName);
-    if (!HttpDownloadFile(url, newLauncher, -1)) {
+    snprintf(url, sizeof(url), "%s%s", kShareBaseUrl, kLauncherFileName);
+    if (!HttpDownloadFile(url, newLauncher, offer.isSigned ? offer.signedOffer.size : -1)) {
         DeleteFileA(newLauncher);
         return false;
     }

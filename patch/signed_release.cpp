@@ -112,28 +112,49 @@ bool ReadSignedManifest(const char* text, size_t length, SignedManifest* out) {
 bool ReadLauncherOffer(const char* text, size_t length, LauncherOffer* out) {
     if (HasForeignBreaks(text, length))
         return false;
-    const char* firstEnd = static_cast<const char*>(memchr(text, '\n', length));
-    if (firstEnd == nullptr)
-        return false;
-    const size_t digits = static_cast<size_t>(firstEnd - text);
+    // The three lines before the signature, each up to its LF.
+    const char* lines[3];
+    size_t lengths[3];
+    const char* at = text;
+    for (int i = 0; i < 3; ++i) {
+        const char* end = static_cast<const char*>(memchr(at, '\n', length - (at - text)));
+        if (end == nullptr)
+            return false;
+        lines[i] = at;
+        lengths[i] = static_cast<size_t>(end - at);
+        at = end + 1;
+    }
+    constexpr size_t kSizeTagLength = sizeof(kSizeTag) - 1;
+    constexpr size_t kSha256TagLength = sizeof(kSha256Tag) - 1;
     long long build = 0;
     size_t signatureStart;
-    if (!ParseDecimal(text, digits, 1, INT_MAX, &build) ||
+    if (!ParseDecimal(lines[0], lengths[0], 1, INT_MAX, &build) ||
+        !StartsWith(lines[1], lengths[1], kSizeTag) ||
+        !ParseDecimal(lines[1] + kSizeTagLength, lengths[1] - kSizeTagLength, 1, kOfferSizeLimit,
+                      &out->size) ||
+        !StartsWith(lines[2], lengths[2], kSha256Tag) ||
+        lengths[2] != kSha256TagLength + kSha256Length ||
         !ReadSignatureLine(text, length, &signatureStart, out->signature) ||
-        signatureStart != digits + 1) {
+        signatureStart != static_cast<size_t>(at - text)) {
         return false;
     }
+    memcpy(out->sha256, lines[2] + kSha256TagLength, kSha256Length);
+    out->sha256[kSha256Length] = '\0';
     out->build = static_cast<int>(build);
-    out->signedPrefixLength = WriteBuildPrefix(out->build, out->signedPrefix);
-    return true;
+    out->messageLength = WriteOfferMessage(out->build, out->size, out->sha256, out->message);
+    return out->messageLength > 0;
 }
 
-size_t WriteBuildPrefix(int build, char* out) {
-    if (build < 1) {
-        out[0] = '\0';
+size_t WriteOfferMessage(int build, long long size, const char* sha256, char* out) {
+    out[0] = '\0';
+    if (build < 1 || size < 1 || size > kOfferSizeLimit || strlen(sha256) != kSha256Length)
         return 0;
+    for (size_t i = 0; i < kSha256Length; ++i) {
+        if (LowerHexValue(sha256[i]) < 0)
+            return 0;
     }
-    return static_cast<size_t>(snprintf(out, kBuildPrefixSize, "#@build %d\n", build));
+    return static_cast<size_t>(snprintf(out, kOfferMessageSize, "%s%d\n%s%lld\n%s%s\n", kBuildTag,
+                                        build, kSizeTag, size, kSha256Tag, sha256));
 }
 
 SequenceRecord ReadSequenceRecord(const char* text, size_t length, const char* fingerprint,

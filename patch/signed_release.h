@@ -3,6 +3,8 @@
 
 #include <stddef.h>
 
+#include "base/digest.h"
+
 // RSA 3072 with SHA-256 and PKCS#1 v1.5 padding, written as lowercase hexadecimal digits.
 constexpr size_t kSignatureBytes = 384;
 constexpr size_t kSignatureHexLength = 2 * kSignatureBytes;
@@ -12,6 +14,10 @@ constexpr size_t kSequenceDigitsLimit = 18;  // every such number fits a long lo
 constexpr char kSequenceTag[] = "#@sequence ";
 constexpr char kVersionTag[] = "#@version ";
 constexpr char kSignatureTag[] = "#@signature ";
+// The lines of the launcher offer's signed message.
+constexpr char kBuildTag[] = "#@build ";
+constexpr char kSizeTag[] = "#@size ";
+constexpr char kSha256Tag[] = "#@sha256 ";
 
 struct SignedManifest {
     size_t signedLength;  // the bytes before the signature line, which the signature covers
@@ -47,20 +53,27 @@ SequenceRecord ReadSequenceRecord(const char* text, size_t length, const char* f
 // Writes the record into out (kSequenceRecordLimit + 1 bytes) and returns its length.
 size_t WriteSequenceRecord(const char* fingerprint, long long sequence, char* out);
 
-constexpr size_t kBuildPrefixSize = 20;  // "#@build 2147483647\n" and its zero
+// "#@build 2147483647\n#@size <19 digits>\n#@sha256 <64 digits>\n" and its zero.
+constexpr size_t kOfferMessageSize = 128;
+constexpr long long kOfferSizeLimit = 1LL << 40;
 
 struct LauncherOffer {
     int build;
-    char signedPrefix[kBuildPrefixSize];  // "#@build N\n", zero-terminated
-    size_t signedPrefixLength;
+    long long size;                   // of the offered executable
+    char sha256[kSha256Length + 1];   // of the offered executable, lowercase digits
+    char message[kOfferMessageSize];  // what the signature covers, zero-terminated
+    size_t messageLength;
     unsigned char signature[kSignatureBytes];
 };
 
 // Reads a signed patcher_version.txt: a first line of decimal digits only (1 to INT_MAX,
-// leading zeros allowed), then the signature line as in a manifest, and nothing else.
-// The signature covers signedPrefix followed by the launcher executable's bytes.
+// leading zeros allowed), "#@size S" (1 to kOfferSizeLimit), "#@sha256 H" (64 lowercase
+// digits), then the signature line as in a manifest, and nothing else. The signature covers
+// the message WriteOfferMessage gives for them, so the executable's size is known and signed
+// before a byte of it is fetched.
 bool ReadLauncherOffer(const char* text, size_t length, LauncherOffer* out);
 
-// Writes "#@build N\n" in canonical decimal into out (kBuildPrefixSize bytes) and returns
-// its length; 0 for a build below 1.
-size_t WriteBuildPrefix(int build, char* out);
+// Writes "#@build N\n#@size S\n#@sha256 H\n" in canonical decimal into out (kOfferMessageSize
+// bytes) and returns its length; 0 for a build or size out of range or a digest that is not
+// kSha256Length lowercase digits.
+size_t WriteOfferMessage(int build, long long size, const char* sha256, char* out);

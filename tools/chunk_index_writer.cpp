@@ -34,17 +34,6 @@ struct DigestContext {
     bool Finish(unsigned char* out) { return EVP_DigestFinal_ex(context, out, nullptr) == 1; }
 };
 
-std::string Sha256Hex(const std::string& bytes) {
-    unsigned char digest[kSha256Bytes];
-    DigestContext sha;
-    if (!sha.Begin() ||
-        !sha.Add(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) ||
-        !sha.Finish(digest)) {
-        return "";
-    }
-    return LowerHex(digest, kSha256Bytes);
-}
-
 // The whole file's SHA-256, read on its own: false when it cannot be read or hashed.
 bool HashWholeFile(const std::string& path, unsigned char* out) {
     StdioFile file(fopen(path.c_str(), "rb"));
@@ -107,6 +96,17 @@ bool CutAndHashChunks(const std::string& path, ChunkIndex* out, std::string* err
 }
 
 }  // namespace
+
+std::string Sha256Hex(const std::string& bytes) {
+    unsigned char digest[kSha256Bytes];
+    DigestContext sha;
+    if (!sha.Begin() ||
+        !sha.Add(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) ||
+        !sha.Finish(digest)) {
+        return "";
+    }
+    return LowerHex(digest, kSha256Bytes);
+}
 
 bool MakeChunkIndex(const std::string& path, ChunkIndex* out, std::string* error) {
     // The whole file is hashed on a second core while this one cuts and hashes the chunks.

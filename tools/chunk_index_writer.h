@@ -11,6 +11,9 @@
 
 // Cuts the file into chunks and hashes them and the whole file. False, with *error set, when
 // the file cannot be read or libcrypto fails.
+// The SHA-256 of bytes in lowercase digits; empty when OpenSSL fails.
+std::string Sha256Hex(const std::string& bytes);
+
 bool MakeChunkIndex(const std::string& path, ChunkIndex* out, std::string* error);
 
 // Where a published file's index lies in the tree: "#chunks/" + path + ".idx".

@@ -3,6 +3,8 @@
 
 #include <limits.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <system_error>
 
@@ -11,6 +13,7 @@
 #include "base/server_files.h"
 #include "patch/self_update.h"
 #include "patch/signed_release.h"
+#include "tools/chunk_index_writer.h"
 #include "tools/file_jobs.h"
 #include "tools/publish.h"
 
@@ -44,21 +47,27 @@ int ShipLauncher(const LauncherOptions& options, std::ostream& report, std::ostr
         return kExitUsage;
     }
     // The launcher checks the same before it replaces itself with a download.
-    if (exe.size() < static_cast<size_t>(kMinLauncherSize) || exe.compare(0, 2, "MZ") != 0) {
-        errors << options.exePath << " is not a Windows executable (no \"MZ\" start, or under "
-               << kMinLauncherSize << " bytes)\n";
+    if (!IsCompletePe(reinterpret_cast<const unsigned char*>(exe.data()),
+                      std::min(exe.size(), kPeHeadReadSize), static_cast<long long>(exe.size()))) {
+        errors << options.exePath
+               << " is not a whole Windows executable (PE headers unreadable, or a section "
+                  "beyond its end)\n";
         return kExitProblems;
     }
     std::string offer = std::to_string(build) + "\n";
     if (!options.keyPath.empty()) {
-        char prefix[kBuildPrefixSize];
-        const size_t prefixLength = WriteBuildPrefix(static_cast<int>(build), prefix);
-        const std::string line = SignatureLine(key, std::string(prefix, prefixLength) + exe);
+        const std::string digest = Sha256Hex(exe);
+        char message[kOfferMessageSize];
+        const size_t messageLength = WriteOfferMessage(
+            static_cast<int>(build), static_cast<long long>(exe.size()), digest.c_str(), message);
+        const std::string line =
+            messageLength == 0 ? "" : SignatureLine(key, std::string(message, messageLength));
         if (line.empty()) {
             errors << "cannot sign the launcher\n";
             return kExitProblems;
         }
-        offer += line + "\n";
+        offer +=
+            kSizeTag + std::to_string(exe.size()) + "\n" + kSha256Tag + digest + "\n" + line + "\n";
     }
     const fs::path share = fs::path(options.outDir) / kShareTreeName;
     std::error_code error;
@@ -81,13 +90,16 @@ OfferCheck CheckLauncherOffer(const std::string& outDir, const ReleaseKey& key, 
     }
     LauncherOffer offer;
     if (!ReadLauncherOffer(offerText.data(), offerText.size(), &offer)) {
-        *text = "no build number with one signature line after it";
+        *text = "no build number with size, SHA-256 and one signature line after it";
         return OfferCheck::Bad;
     }
-    if (!VerifySignature(key, offer.signature,
-                         std::string(offer.signedPrefix, offer.signedPrefixLength) + exe)) {
-        *text = "the signature does not match build " + std::to_string(offer.build) + " and " +
-                kLauncherFileName + " under this key";
+    if (!VerifySignature(key, offer.signature, std::string(offer.message, offer.messageLength))) {
+        *text =
+            "the signature does not match build " + std::to_string(offer.build) + " under this key";
+        return OfferCheck::Bad;
+    }
+    if (static_cast<long long>(exe.size()) != offer.size || Sha256Hex(exe) != offer.sha256) {
+        *text = std::string("the signed size and SHA-256 do not match ") + kLauncherFileName;
         return OfferCheck::Bad;
     }
     *text = std::to_string(offer.build);

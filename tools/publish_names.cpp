@@ -109,11 +109,11 @@ std::string PublishedPathProblem(const std::string& path) {
     const std::string folded = FoldCaseWindows1252(path);
     if (folded == "MANIFEST.TXT" || folded == "VERSION.TXT")
         return "the tree's own manifest.txt and version.txt take this place on the server";
-    const std::string part = FoldCaseWindows1252(kSyncPartSuffix);
+    const std::string part = FoldCaseWindows1252(kPartFileSuffix);
     if (folded.size() >= part.size() &&
         folded.compare(folded.size() - part.size(), part.size(), part) == 0)
         return "the launcher assembles a big file under its name followed by " +
-               std::string(kSyncPartSuffix);
+               std::string(kPartFileSuffix);
     if (path[0] == '#')
         return "a line starting with \"#\" is a comment to the launcher";
     if (path.find(':') != std::string::npos)

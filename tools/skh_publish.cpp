@@ -104,7 +104,7 @@ void PrintHelp(FILE* out) {
                      "breaks, control characters, \":\", \"\\\", < > \" ? *; a name ending in a "
                      "dot or blank; a \"..\" part; device names (NUL, COM1...); a first "
                      "character \"#\" (a comment to the launcher); a name ending in ") +
-             kSyncPartSuffix + " (the launcher's own, for big files); " + kManifestFileName +
+             kPartFileSuffix + " (the launcher's own, for big files); " + kManifestFileName +
              " and " + kVersionFileName +
              " at the top (the tree's own files); names that differ only in case; a local "
              "path over " +
@@ -151,13 +151,15 @@ void PrintHelp(FILE* out) {
              " beside the private key, which publish raises to N first; it refuses an N not "
              "above the sequence of the manifest already in OUT_DIR.");
     Wrap(&help, "", "  ",
-         "launcher copies LAUNCHER_EXE (it must start with \"MZ\" and hold at least " +
-             std::to_string(kMinLauncherSize) + " bytes) to " + share + kLauncherFileName +
-             ", then writes " + share + kBuildNumberFileName + ": the build number N (1 to " +
-             std::to_string(INT_MAX) + ") and, with --key, a \"" + kSignatureTag +
-             "...\" line over the text \"#@build N\" and a line feed followed by the "
-             "executable's bytes. Each file is written under a hidden name and renamed into "
-             "place, the executable first.");
+         "launcher copies LAUNCHER_EXE (a whole Windows executable: consistent PE headers, "
+         "every section inside the file) to " +
+             share + kLauncherFileName + ", then writes " + share + kBuildNumberFileName +
+             ": the build number N (1 to " + std::to_string(INT_MAX) + ") and, with --key, \"" +
+             kSizeTag + "S\" and \"" + kSha256Tag + "H\" lines (the executable's size and " +
+             "SHA-256) and a \"" + kSignatureTag + "...\" line over the text \"" + kBuildTag +
+             "N\", \"" + kSizeTag + "S\" and \"" + kSha256Tag +
+             "H\", each ended by a line feed. Each file is written under a hidden name and "
+             "renamed into place, the executable first.");
     help += "\n";
     Wrap(&help, "", "",
          "Exit status: " + std::to_string(kExitOk) + " done; " + std::to_string(kExitProblems) +

@@ -125,9 +125,13 @@ void FuzzSigned(const char* text, size_t length) {
     }
     LauncherOffer offer;
     if (ReadLauncherOffer(text, length, &offer)) {
-        CheckSignatureLine(all, all.find('\n') + 1, offer.signature);
-        const std::string prefix = "#@build " + std::to_string(strtoll(text, nullptr, 10)) + "\n";
-        Require(offer.signedPrefix == prefix && offer.signedPrefixLength == prefix.size());
+        // The signed message is the offer's own lines, its build number in canonical decimal.
+        const size_t firstEnd = all.find('\n') + 1;
+        const std::string message(offer.message, offer.messageLength);
+        CheckSignatureLine(all, firstEnd + message.size() - message.find('\n') - 1,
+                           offer.signature);
+        Require(message == "#@build " + std::to_string(strtoll(text, nullptr, 10)) + "\n" +
+                               all.substr(firstEnd, message.size() - message.find('\n') - 1));
     }
 }
 

@@ -3,9 +3,11 @@
 
 Usage: patch_server.py STATE_DIR CERT KEY PORT_FILE. Serves STATE_DIR/www, appends each
 request to STATE_DIR/requests.log (method, path as sent, then "Name: value" headers, tab-
-separated) and before each request reads STATE_DIR/faults.txt, lines "<path as sent> <kind>
-[arg]":
-  status CODE      answer CODE with an HTML error page
+separated), appends the body bytes each answer sent to STATE_DIR/served.log ("<path> <bytes>")
+and before each request reads STATE_DIR/faults.txt, lines "<path as sent> <kind> [arg]"; the
+first line of the path that applies is taken, and a kind written "once-<kind>" applies to one
+request only, until faults.used is removed with faults.txt:
+  status CODE [S]  answer CODE with an HTML error page, with "Retry-After: S" when S is given
   reset            close the connection without any answer
   stall SECONDS    send nothing until the line is gone from faults.txt or SECONDS have
                    passed, then close
@@ -17,8 +19,9 @@ separated) and before each request reads STATE_DIR/faults.txt, lines "<path as s
   norange          answer a Range request with 200 and the whole file
   badrange         answer a Range request with the bytes one further on, and say so
   corrupt OFFSET   flip the file's byte at OFFSET wherever a body carries it
-A "Range: bytes=FIRST-LAST" request is otherwise answered 206 with those bytes; bodies are
-read from the file piece by piece, so that a sparse file of any size can be served.
+A "Range: bytes=FIRST-LAST" or "bytes=FIRST-" request is otherwise answered 206 with those
+bytes, unless its If-Range is not the file's ETag; bodies are read from the file piece by piece,
+so that a sparse file of any size can be served.
 """
 import os
 import socket
@@ -34,16 +37,37 @@ STATE = sys.argv[1]
 LOG_LOCK = threading.Lock()
 
 
-def fault_for(path):
+def fault_for(path, take=False):
     try:
         with open(os.path.join(STATE, "faults.txt"), encoding="latin-1") as f:
-            for line in f:
-                parts = line.rstrip("\r\n").split(" ", 2) + [""]
-                if parts[0] == path:
-                    return parts[1], parts[2]
+            lines = f.read().splitlines()
     except FileNotFoundError:
-        pass
+        return None, ""
+    for line in lines:
+        parts = line.split(" ", 2) + [""]
+        if parts[0] != path:
+            continue
+        if parts[1].startswith("once-"):
+            # Applied once-lines are kept in faults.used, which goes with faults.txt.
+            used = os.path.join(STATE, "faults.used")
+            with LOG_LOCK:
+                try:
+                    with open(used, encoding="latin-1") as f:
+                        if line in f.read().splitlines():
+                            continue
+                except FileNotFoundError:
+                    pass
+                if take:
+                    with open(used, "a", encoding="latin-1") as f:
+                        f.write(line + "\n")
+            parts[1] = parts[1][5:]
+        return parts[1], parts[2]
     return None, ""
+
+
+def note_served(path, count):
+    with LOG_LOCK, open(os.path.join(STATE, "served.log"), "a", encoding="latin-1") as log:
+        log.write(f"{path} {count}\n")
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -71,6 +95,7 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body[start:start + (512 if pause else len(body))])
             self.wfile.flush()
             time.sleep(pause)
+        note_served(self.path, len(body))
 
     def send_file_part(self, path, code, first, count, close_after, corrupt, headers):
         """Sends count bytes of the file from first, in pieces, cut after close_after."""
@@ -81,6 +106,7 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Connection", "close")
         self.end_headers()
         left = count if close_after is None else min(count, close_after)
+        note_served(self.path, left)
         with open(path, "rb") as f:
             f.seek(first)
             at = first
@@ -100,7 +126,7 @@ class Handler(BaseHTTPRequestHandler):
                             errors="replace") as log:
             log.write(line + "\n")
         self.close_connection = True
-        kind, arg = fault_for(self.path)
+        kind, arg = fault_for(self.path, take=True)
         if kind in ("reset", "stall"):
             # A stall lasts as long as the test keeps its line; SECONDS only bound it.
             deadline = time.monotonic() + float(arg or 0)
@@ -111,22 +137,27 @@ class Handler(BaseHTTPRequestHandler):
             self.connection.close()
             return
         if kind == "status":
-            self.send_body(int(arg), f"<html><body><h1>{arg}</h1></body></html>\n".encode())
+            code, *after = arg.split(" ")
+            self.send_body(int(code), f"<html><body><h1>{code}</h1></body></html>\n".encode(),
+                           headers=[("Retry-After", after[0])] if after else [])
             return
         path = self.local_file()
         if kind == "empty" or path is None:
             self.send_body(200 if kind == "empty" else 404, b"")
             return
         size = os.path.getsize(path)
+        etag = f'"{os.stat(path).st_mtime_ns:x}-{size:x}"'
         asked = self.headers.get("Range", "")
+        if self.headers.get("If-Range", etag) != etag:
+            asked = ""
         if asked.startswith("bytes=") and kind != "norange" or kind in ("cut", "corrupt"):
             first, last = 0, size - 1
-            code, headers = 200, []
+            code, headers = 200, [("ETag", etag)]
             if asked.startswith("bytes=") and kind != "norange":
-                first, last = (int(x) for x in asked[6:].split("-"))
+                first, last = (int(x) if x else size - 1 for x in asked[6:].split("-"))
                 if kind == "badrange":
                     first, last = first + 1, min(last + 1, size - 1)
-                code, headers = 206, [("Content-Range", f"bytes {first}-{last}/{size}")]
+                code, headers = 206, [("ETag", etag), ("Content-Range", f"bytes {first}-{last}/{size}")]
             self.send_file_part(path, code, first, last - first + 1,
                                 int(arg) if kind == "cut" else None,
                                 int(arg) if kind == "corrupt" else None, headers)
@@ -135,7 +166,7 @@ class Handler(BaseHTTPRequestHandler):
             body = f.read()
         self.send_body(200, body, length=kind not in ("cut_nolength", "nolength"),
                        close_after=int(arg) if kind in ("cut", "cut_nolength") else None,
-                       pause=float(arg) if kind == "trickle" else 0.0)
+                       pause=float(arg) if kind == "trickle" else 0.0, headers=[("ETag", etag)])
 
 
 class Server(ThreadingHTTPServer):

@@ -22,6 +22,7 @@
 #include "tools/disk.h"
 #include "tools/file_jobs.h"
 #include "tools/keygen.h"
+#include "tests/pe_image.h"
 #include "tools/launcher_offer.h"
 #include "tools/publish.h"
 #include "tools/publish_names.h"
@@ -335,18 +336,24 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
               body + "#@signature " + ReadBytes(root / "sig").substr(0, 768) + "\n");
     EXPECT_EQ(MakeKeyPair(keys, log, log), kExitProblems);  // never replaced: it verifies below
 
-    const std::string exe = "MZ" + std::string(62, '\x90');
+    const std::string exe = WholeExecutable(4096);
     auto ship = [&](const std::string& build, const std::string& bytes, const std::string& with) {
         WriteBytes(root / "new.exe", bytes);
         return ShipLauncher({build, with, (root / "new.exe").string(), out.string()}, log, log);
     };
     for (const char* build : {"0", "-6", "6x", "", "2147483648"})
         EXPECT_EQ(ship(build, exe, key), kExitUsage) << build;
-    for (const std::string& notLauncher : {exe.substr(0, 63), "NZ" + exe.substr(2)})
+    for (const std::string& notLauncher : {exe.substr(0, 4095), "NZ" + exe.substr(2)})
         EXPECT_EQ(ship("6", notLauncher, key), kExitProblems) << notLauncher;
     ASSERT_EQ(ship("6", exe, ""), kExitOk) << log.str();
     EXPECT_EQ(ReadBytes(out / "skh-share/patcher_version.txt"), "6\n");
     ASSERT_EQ(ship("6", exe, key), kExitOk) << log.str();
+    // The signed offer names the executable's size and its SHA-256 as sha256sum gives it.
+    const std::string exeSum =
+        "sha256sum '" + (root / "new.exe").string() + "' >" + (root / "exe.sum").string();
+    ASSERT_EQ(system(exeSum.c_str()), 0);
+    EXPECT_EQ(ReadBytes(out / "skh-share/patcher_version.txt").substr(0, 88),
+              "6\n#@size 4096\n#@sha256 " + ReadBytes(root / "exe.sum").substr(0, 64) + "\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(out / "skh-share"), fs::directory_iterator()),
               2);
     // After a key change the offer is the launcher that brought the new key, under the old.
@@ -361,7 +368,7 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
     ExpectProblem(verifyBoth(), "its chunk index #chunks/big.pak.idx does not describe the file");
     WriteBytes(live / "big.pak", std::string(52428801, '\0'));
     WriteBytes(out / "skh-share/SKH2026_Patcher.exe", exe + "!");
-    ExpectProblem(verifyBoth(), "\"skh-share/patcher_version.txt\": the signature does not match");
+    ExpectProblem(verifyBoth(), "patcher_version.txt\": the signed size and SHA-256 do not match");
 
     // Republishing the same files under the same version still counts up.
     ASSERT_EQ(Publish("2026.1", key), kExitOk) << log.str();

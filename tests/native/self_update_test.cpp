@@ -2,9 +2,11 @@
 // process waited for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "patch/self_update.h"
+#include "tests/pe_image.h"
 
 namespace {
 
@@ -34,6 +36,33 @@ TEST(UpdateScript, RunsSystemToolsByFullPathAndWaitsForItsOwnProcess) {
     EXPECT_EQ(WriteUpdateScript("C:\\Win%x%", 1, out, sizeof(out)), 0u);
     EXPECT_EQ(WriteUpdateScript("C:\\Windows\xE9", 1, out, sizeof(out)), 0u);
     EXPECT_EQ(WriteUpdateScript("C:\\Windows\\system32", 4294967295UL, out, length), 0u);
+}
+
+TEST(UpdateScript, OnlyAWholeExecutableMayReplaceTheLauncher) {
+    auto complete = [](const std::string& bytes) {
+        return IsCompletePe(reinterpret_cast<const unsigned char*>(bytes.data()),
+                            std::min(bytes.size(), kPeHeadReadSize),
+                            static_cast<long long>(bytes.size()));
+    };
+    const std::string pe = WholeExecutable(4096);
+    EXPECT_TRUE(complete(pe));
+    // A section of no raw data may name any offset.
+    std::string empty = pe;
+    empty.replace(0x58 + 16, 8, std::string("\0\0\0\0\xff\xff\xff\xff", 8));
+    EXPECT_TRUE(complete(empty));
+    auto with = [&pe](size_t at, const std::string& bytes) {
+        return std::string(pe).replace(at, bytes.size(), bytes);
+    };
+    // Cut by one byte, an error page, no "MZ", the PE offset past the headers or far beyond
+    // (no sum wraps), another signature, no section, a section table past what was read, a
+    // section's end past the file's, a section whose offset and size wrap 32 bits.
+    for (const std::string& bytes :
+         {pe.substr(0, 4095), std::string("<html>404</html>"), with(0, "ZM"),
+          with(0x3c, std::string("\xf0\x0f\0\0", 4)), with(0x3c, "\xff\xff\xff\xff"),
+          with(0x40, std::string("PE\0!", 4)), with(0x46, std::string("\0\0", 2)),
+          with(0x54, "\xff\xff"), with(0x58 + 16, std::string("\x01\x0e\0\0", 4)),
+          with(0x58 + 16, std::string("\x00\x0e\0\0\x00\xf4\xff\xff", 8))})
+        EXPECT_FALSE(complete(bytes)) << bytes.size();
 }
 
 }  // namespace

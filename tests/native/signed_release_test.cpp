@@ -40,20 +40,27 @@ TEST(SignedRelease, ManifestsAcceptedOnlyInTheirOneForm) {
         EXPECT_FALSE(ReadSignedManifest(text.data(), text.size(), &m)) << text;
 }
 
-TEST(SignedRelease, LauncherOffersAndTheirSignedPrefix) {
+TEST(SignedRelease, LauncherOffersNameTheSignedSizeAndDigestOfTheExecutable) {
+    const std::string h(64, 'c'), body = "#@size 1048576\n#@sha256 " + h + "\n" + kSig;
+    const std::string message = "#@build 6\n#@size 1048576\n#@sha256 " + h + "\n";
     LauncherOffer offer;
-    const std::string accepted[][2] = {{"6\n" + kSig + "\n", "#@build 6\n"},
-                                       {"0006\n" + kSig, "#@build 6\n"},
-                                       {"2147483647\n" + kSig, "#@build 2147483647\n"}};
-    for (const auto& row : accepted) {
-        ASSERT_TRUE(ReadLauncherOffer(row[0].data(), row[0].size(), &offer)) << row[0];
-        EXPECT_EQ(std::string(offer.signedPrefix, offer.signedPrefixLength), row[1]);
+    for (const std::string& text : {"6\n" + body + "\n", "0006\n" + body}) {
+        ASSERT_TRUE(ReadLauncherOffer(text.data(), text.size(), &offer)) << text;
+        EXPECT_EQ(std::string(offer.message, offer.messageLength), message);
+        EXPECT_EQ(offer.size, 1048576);
+        EXPECT_EQ(std::string(offer.sha256), h);
     }
-    // Beyond INT_MAX, zero, a sign, a blank, no number, a CR, a third line, an entry after the
-    // signature, no signature.
+    // Beyond INT_MAX, zero, a sign, a blank, a CR, the old form without size and digest, size
+    // zero or above the limit, a short or uppercase digest, lines swapped, an extra line, an
+    // entry after the signature.
+    const std::string digest = "#@sha256 " + h + "\n";
     for (const std::string& text :
-         {"2147483648\n" + kSig, "0\n" + kSig, "+6\n" + kSig, "6 \n" + kSig, "\n" + kSig,
-          "6\r\n" + kSig, "6\n# x\n" + kSig, "6\n" + kSig + "\n" + kEntry, std::string("6\n")})
+         {"2147483648\n" + body, "0\n" + body, "+6\n" + body, "6 \n" + body, "6\r\n" + body,
+          "6\n" + kSig, "6\n#@size 0\n" + digest + kSig,
+          "6\n#@size 1099511627777\n" + digest + kSig,
+          "6\n#@size 1\n#@sha256 " + h.substr(1) + "\n" + kSig,
+          "6\n#@size 1\n#@sha256 C" + h.substr(1) + "\n" + kSig,
+          "6\n" + digest + "#@size 1\n" + kSig, "6\n# x\n" + body, "6\n" + body + "\n" + kEntry})
         EXPECT_FALSE(ReadLauncherOffer(text.data(), text.size(), &offer)) << text;
 }
 

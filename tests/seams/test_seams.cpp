@@ -1,6 +1,7 @@
 // The test build's seams: a patch root and a system tools folder chosen at run time, a record
-// of the status lines and a tally of GDI objects, linked instead of base/server_urls.cpp,
-// base/system_tools_win.cpp, base/status_note.cpp and render/gdi_tally.cpp.
+// of the status lines, short recorded retry pauses and a tally of GDI objects, linked instead
+// of base/server_urls.cpp, base/system_tools_win.cpp, base/status_note.cpp,
+// base/retry_pause_win.cpp and render/gdi_tally.cpp.
 #include "test_seams.h"
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <mutex>
 
 #include "base/server_files.h"
+#include "base/retry_pause.h"
 #include "base/server_urls.h"
 #include "base/status_note.h"
 #include "base/system_tools_win.h"
@@ -31,6 +33,11 @@ const bool gRootFromEnvironment = [] {
     return true;
 }();
 
+std::mutex gPauseLock;
+std::vector<int> gPauses;
+// The pauses stay in the same order and proportion, a fiftieth as long.
+constexpr int kPauseDivisor = 50;
+
 std::mutex gStatusLock;
 std::vector<StatusRecord> gStatusLog;
 bool gStatusRecording = true;
@@ -41,8 +48,8 @@ std::atomic<long> gDeleted{0};
 
 }  // namespace
 
-const char* const FULL_BASE_URL = gFullBase;
-const char* const SHARE_BASE_URL = gShareBase;
+const char* const kFullBaseUrl = gFullBase;
+const char* const kShareBaseUrl = gShareBase;
 
 void SetPatchRootForTests(const char* root) {
     snprintf(gFullBase, sizeof(gFullBase), "%s/%s/", root, kFullTreeName);
@@ -58,6 +65,21 @@ bool SystemToolsFolder(char* out, size_t outSize) {
         return length > 0 && length < outSize;
     }
     return static_cast<size_t>(snprintf(out, outSize, "%s", folder)) < outSize;
+}
+
+void PauseBeforeRetry(int milliseconds) {
+    {
+        std::lock_guard<std::mutex> guard(gPauseLock);
+        gPauses.push_back(milliseconds);
+    }
+    Sleep(static_cast<DWORD>(milliseconds / kPauseDivisor));
+}
+
+std::vector<int> TakeRetryPauses() {
+    std::lock_guard<std::mutex> guard(gPauseLock);
+    std::vector<int> out;
+    out.swap(gPauses);
+    return out;
 }
 
 void NoteStatus(const char* text, int percent) {

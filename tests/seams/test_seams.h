@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// Points FULL_BASE_URL and SHARE_BASE_URL at root ("https://localhost:PORT"). Until a test
+// Points kFullBaseUrl and kShareBaseUrl at root ("https://localhost:PORT"). Until a test
 // calls it they follow SKH_TEST_PATCH_ROOT, or the build's own patch host.
 void SetPatchRootForTests(const char* root);
 
@@ -17,6 +17,9 @@ struct StatusRecord {
 std::vector<StatusRecord> TakeStatusLog();
 // Benchmarks switch the record off so that it does not count as the launcher's memory.
 void SetStatusRecording(bool on);
+
+// Every pause asked for before a retry since the last call, in milliseconds as asked.
+std::vector<int> TakeRetryPauses();
 
 // Every GDI object the painting made, and every successful deletion.
 struct GdiTally {

@@ -1,33 +1,60 @@
 // The WinINet transfer contract against the local HTTPS server: one table of server faults
-// for both operations, then identity, growth, progress lines and a full disk.
+// for both operations, a cut large file, then identity, bounds, a held file, progress lines
+// and a full disk.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "base/http_win.h"
 #include "base/launcher_state_win.h"
 #include "base/run_log_win.h"
 #include "base/status_win.h"
 #include "support/test_support.h"
+#include "test_seams.h"
 
 namespace {
 
 constexpr char kBody[] = "hello world";  // 11 bytes
-constexpr int kOld = -2;                 // the destination still holds its old contents
-constexpr int kNotFetched = -3;          // WinINet cannot tell this cut from an end
+constexpr char kBodySha1[] = "2aae6c35c94fcfb415dbe95f408b9ce91ee846ed";
+constexpr int kOld = -2;         // the destination still holds its old contents
+constexpr int kNotFetched = -3;  // WinINet cannot tell this cut from an end
+constexpr char kAllRetries[] = "1000 2000 4000 ";
+constexpr char kAllRetriesTwice[] = "1000 2000 4000 1000 2000 4000 ";
 
 struct FetchResult {
     bool ok;
     std::string body;
 };
 
-FetchResult Fetch(const std::string& url) {
-    FetchedText text = HttpFetchText(url.c_str());
+FetchResult Fetch(const std::string& url, size_t limit = 1 << 20) {
+    FetchedText text = HttpFetchText(url.c_str(), limit);
     if (text.text == nullptr)
         return {false, ""};
     return {true, std::string(text.text, text.length)};
+}
+
+std::string Pauses() {
+    std::string out;
+    for (int pause : TakeRetryPauses())
+        out += std::to_string(pause) + " ";
+    return out;
+}
+
+// The body bytes the server sent for path since served.log was last removed.
+long long Served(const std::string& path) {
+    std::istringstream lines(ReadFileBytes(ServerDir() + "\\served.log"));
+    long long total = 0, count = 0;
+    std::string served;
+    while (lines >> served >> count)
+        total += served == path ? count : 0;
+    return total;
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 class HttpTest : public ::testing::Test {
@@ -37,7 +64,9 @@ protected:
         ResetLauncherForRun(dir);
         ASSERT_TRUE(OpenRunLog());
         ServeFile("skh-full/a.bin", kBody);
+        TakeRetryPauses();
     }
+    std::string Log() { return ReadFileBytes(dir + "SKH2026_patch.log"); }
     std::string dir;
 };
 
@@ -46,24 +75,39 @@ TEST_F(HttpTest, EachServerFaultGivesItsResultAndNeverAnErrorPageAsData) {
         const char* fault;  // on /skh-full/a.bin; "dead" for an address nothing listens on
         int fetchLength;    // -1: no text
         long long expectedSize;
+        const char* digest;
         bool downloaded;
-        int fileSize;     // afterwards, or kOld
-        const char* log;  // a line the run log must hold
+        int fileSize;        // afterwards, or kOld
+        const char* log;     // a line the run log must hold
+        const char* pauses;  // before the retries of the fetch, then of the download
     } rows[] = {
-        {"", 11, 11, true, 11, nullptr},
-        {"nolength", 11, 11, true, 11, nullptr},
-        {"empty", 0, 0, true, 0, nullptr},
-        {"status 404", -1, -1, false, kOld, "a.bin: HTTP status 404"},
-        {"status 500", -1, 11, false, kOld, "a.bin: HTTP status 500"},
-        {"status 201", -1, 11, false, kOld, "a.bin: HTTP status 201"},  // only 200 is the file
-        {"reset", -1, 11, false, kOld, "a.bin: no "},                   // connection or answer
-        {"dead", -1, 11, false, kOld, "a.bin: no connection (error 12029)"},
+        {"", 11, 11, kBodySha1, true, 11, nullptr, ""},
+        {"nolength", 11, 11, nullptr, true, 11, nullptr, ""},
+        {"empty", 0, 0, nullptr, true, 0, nullptr, ""},
+        {"status 404", -1, -1, nullptr, false, kOld, "a.bin: HTTP status 404", ""},
+        {"status 201", -1, 11, nullptr, false, kOld, "a.bin: HTTP status 201", ""},
+        {"dead", -1, 11, nullptr, false, kOld, "a.bin: no connection (error 12029)", ""},
+        // Transient faults: tried three more times after growing pauses, then given up.
+        {"status 500", -1, 11, nullptr, false, kOld, "a.bin: retry 3 of 3 in 4000 ms after: GET ",
+         kAllRetriesTwice},
+        {"status 429", -1, 11, nullptr, false, kOld, "a.bin: HTTP status 429", kAllRetriesTwice},
+        {"reset", -1, 11, nullptr, false, kOld, "a.bin: no ", kAllRetriesTwice},
         // The announced length reveals a cut, also when the caller does not know the size.
-        {"cut 5", -1, -1, false, 5, "a.bin: body ended after 5 of 11 bytes"},
-        {"cut_nolength 5", kNotFetched, 11, false, 5, "holds 5 bytes, the manifest lists 11"},
-        {"", 11, 12, false, 11, "holds 11 bytes, the manifest lists 12"},
+        {"cut 5", -1, -1, nullptr, false, kOld, "a.bin: body ended after 5 of 11 bytes",
+         kAllRetriesTwice},
+        {"cut_nolength 5", kNotFetched, 11, nullptr, false, kOld,
+         "holds 5 bytes, the manifest lists 11", kAllRetries},
+        // Once only: the retry succeeds, after the pause the host asks for if it is short.
+        {"once-reset", 11, 11, nullptr, true, 11, "retry 1 of 3 in 1000 ms after: GET ", "1000 "},
+        {"once-status 503 1", 11, 11, kBodySha1, true, 11, "HTTP status 503", "1000 "},
+        {"once-status 503 31", 11, 11, nullptr, true, 11, "HTTP status 503", "1000 "},
+        {"once-status 503 0", 11, 11, nullptr, true, 11, "HTTP status 503", "0 "},
+        // A complete answer of the wrong size or bytes will not change: no retry.
+        {"", 11, 12, nullptr, false, kOld, "holds 11 bytes, the manifest lists 12", ""},
+        {"corrupt 3", kNotFetched, 11, kBodySha1, false, kOld,
+         "the manifest lists 2aae6c35c94fcfb415dbe95f408b9ce91ee846ed", ""},
         // A body that runs past the listed size is cut off before it can fill the disk.
-        {"nolength", 11, 4, false, 0, "a.bin: body longer than the 4 bytes listed"},
+        {"nolength", 11, 4, nullptr, false, kOld, "a.bin: body longer than the 4 bytes listed", ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.fault) + " expecting " + std::to_string(row.expectedSize));
@@ -81,22 +125,66 @@ TEST_F(HttpTest, EachServerFaultGivesItsResultAndNeverAnErrorPageAsData) {
             }
         }
         WriteFileBytes(dir + "a.bin", "old");
-        EXPECT_EQ(HttpDownloadFile(url.c_str(), (dir + "a.bin").c_str(), row.expectedSize),
-                  row.downloaded);
-        const std::string left = ReadFileBytes(dir + "a.bin");
-        if (row.fileSize == kOld) {
-            EXPECT_EQ(left, "old");
-        } else {
-            EXPECT_EQ(left, std::string(kBody).substr(0, row.fileSize));
-        }
+        EXPECT_EQ(
+            HttpDownloadFile(url.c_str(), (dir + "a.bin").c_str(), row.expectedSize, row.digest),
+            row.downloaded);
+        EXPECT_EQ(ReadFileBytes(dir + "a.bin"),
+                  row.fileSize == kOld ? "old" : std::string(kBody).substr(0, row.fileSize));
+        EXPECT_FALSE(Exists(dir + "a.bin.skh2026-part"));
+        EXPECT_EQ(Pauses(), row.pauses);
         if (row.log != nullptr) {
-            EXPECT_NE(ReadFileBytes(dir + "SKH2026_patch.log").find(row.log), std::string::npos)
-                << ReadFileBytes(dir + "SKH2026_patch.log");
+            EXPECT_NE(Log().find(row.log), std::string::npos) << Log();
         }
     }
 }
 
-TEST_F(HttpTest, RequestsCarryTheIdentityAndNoCachePragmaAndTextsGrowWhole) {
+TEST_F(HttpTest, ACutLargeFileResumesUnderItsValidatorOrStartsAgainWhole) {
+    const long long size = (9 << 20) + 5;
+    std::string content(size, 'r');
+    for (long long i = 0; i < size; i += 4096)
+        content[i] = static_cast<char>(i >> 12);
+    ServeFile("skh-full/big.bin", content);
+    const std::string url = ServerUrl() + "/skh-full/big.bin";
+    const struct {
+        const char* fault;  // after a cut at 5,000,000 bytes
+        int requests;
+        long long served;  // at most, in bytes
+        const char* log;
+    } rows[] = {
+        // The rest only, asked by Range and guarded by If-Range.
+        {nullptr, 2, size + size / 10, "big.bin: resumed at byte 5000000"},
+        // A host that ignores ranges sends the whole file again; one that sends other bytes
+        // is refused, and the next try starts from the first byte.
+        {"norange", 2, 5000000 + size, nullptr},
+        {"once-badrange", 3, 5000000 + (size - 5000001) + size,
+         "asked for bytes 5000000-9437188/9437189, answered \"bytes 5000001-9437188/9437189\""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault != nullptr ? row.fault : "resume");
+        ClearFaults();
+        ClearRequests();
+        DeleteFileA((ServerDir() + "\\served.log").c_str());
+        ASSERT_TRUE(OpenRunLog());
+        SetFault("/skh-full/big.bin", "once-cut 5000000");
+        if (row.fault != nullptr)
+            SetFault("/skh-full/big.bin", row.fault);
+        WriteFileBytes(dir + "big.bin", "old");
+        EXPECT_TRUE(HttpDownloadFile(url.c_str(), (dir + "big.bin").c_str(), size,
+                                     Sha1Hex(content).c_str()));
+        EXPECT_TRUE(ReadFileBytes(dir + "big.bin") == content);
+        const std::vector<RequestRecord> requests = ReadRequests();
+        ASSERT_EQ(static_cast<int>(requests.size()), row.requests);
+        EXPECT_NE(requests[1].line.find("\tRange: bytes=5000000-"), std::string::npos);
+        EXPECT_NE(requests[1].line.find("\tIf-Range: \""), std::string::npos);
+        EXPECT_EQ(requests.back().line.find("Range:") == std::string::npos, row.requests == 3);
+        EXPECT_LE(Served("/skh-full/big.bin"), row.served);
+        if (row.log != nullptr) {
+            EXPECT_NE(Log().find(row.log), std::string::npos) << Log();
+        }
+    }
+}
+
+TEST_F(HttpTest, RequestsCarryTheIdentityTextsStayInTheirBoundAndAHeldFileStays) {
     ASSERT_TRUE(Fetch(ServerUrl() + "/skh-full/a.bin").ok);
     ASSERT_TRUE(
         HttpDownloadFile((ServerUrl() + "/skh-full/a.bin").c_str(), (dir + "b").c_str(), 11));
@@ -107,13 +195,32 @@ TEST_F(HttpTest, RequestsCarryTheIdentityAndNoCachePragmaAndTextsGrowWhole) {
         EXPECT_NE(request.line.find("\tUser-Agent: SKH2026-Patcher/1.0"), std::string::npos);
         EXPECT_NE(request.line.find("\tPragma: no-cache"), std::string::npos);
     }
-    // 126,977 bytes leave less than 4 KiB free in the first 128 KiB: the buffer grows once.
-    std::string body(126977, 'a');
+    // A text grows past its first 128 KiB whole, up to its bound and not a byte beyond, whether
+    // its length is announced or not.
+    std::string body(200000, 'a');
     body[10] = '\0';
     ServeFile("skh-share/big.txt", body);
-    FetchResult grown = Fetch(ServerUrl() + "/skh-share/big.txt");
+    FetchResult grown = Fetch(ServerUrl() + "/skh-share/big.txt", body.size());
     ASSERT_TRUE(grown.ok);
     EXPECT_EQ(grown.body, body);
+    SetFault("/skh-share/big.txt", "nolength");
+    EXPECT_FALSE(Fetch(ServerUrl() + "/skh-share/big.txt", body.size() - 1).ok);
+    EXPECT_FALSE(Fetch(ServerUrl() + "/skh-full/a.bin", 10).ok);
+    EXPECT_NE(Log().find("a.bin: body longer than the 10 bytes a text may hold"),
+              std::string::npos);
+    EXPECT_EQ(Pauses(), "");
+
+    // A file another program holds open cannot be replaced: the old bytes stay, the part goes.
+    WriteFileBytes(dir + "held.bin", "old");
+    HANDLE held =
+        CreateFileA((dir + "held.bin").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(HttpDownloadFile((ServerUrl() + "/skh-full/a.bin").c_str(),
+                                  (dir + "held.bin").c_str(), 11));
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(dir + "held.bin"), "old");
+    EXPECT_FALSE(Exists(dir + "held.bin.skh2026-part"));
+    EXPECT_NE(Log().find("cannot put"), std::string::npos);
 }
 
 TEST_F(HttpTest, MegabyteLinesOnlyAboveEightMebibytesAndTheBarStays) {

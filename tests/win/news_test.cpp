@@ -23,12 +23,15 @@ TEST(NewsThreadTest, EveryAnswerEndsWithOneMessageAndEntriesOnlyFromAWholeFile) 
         {"a news file", news, "", false, 2, "EVENT"},
         {"no server", news, "", true, 0, nullptr},
         {"an error page", news, "status 404", false, 0, nullptr},
+        {"a news file above 1 MiB, read no further", news + std::string(1 << 20, '#'), "", false, 0,
+         nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ResetLauncherForRun(MakeGameDir("news"), row.dead ? DeadServerUrl() : ServerUrl());
         memset(gState.newsItems, 0x5a, sizeof(gState.newsItems));
         ServeFile("skh-share/news.txt", row.body);
+        ClearFaults();
         if (*row.fault != '\0')
             SetFault("/skh-share/news.txt", row.fault);
         EXPECT_EQ(RunNewsThread(), 1);

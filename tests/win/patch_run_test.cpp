@@ -18,6 +18,7 @@
 #include "patch/chunk_index.h"
 #include "support/import_hook.h"
 #include "support/test_support.h"
+#include "tests/pe_image.h"
 
 namespace {
 
@@ -73,10 +74,6 @@ void Offer(const std::string& launcher) {
     RemoveServedFile("skh-share/SKH2026_Patcher.exe");
     if (!launcher.empty())
         ServeFile("skh-share/SKH2026_Patcher.exe", launcher);
-}
-
-std::string Executable(size_t size) {
-    return "MZ" + std::string(size - 2, '\x90');
 }
 
 void SetRuntimeMark(DWORD type, const std::string& data, REGSAM view) {
@@ -306,6 +303,12 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
              RemoveServedFile("skh-full/manifest.txt");
              EXPECT_EQ(RunIn(game).finalStatus, kNoManifest);
          }},
+        {"a manifest above its bound is none: not read past 64 MiB",
+         [](const Game&) { ServeFile("skh-full/manifest.txt", std::string((64 << 20) + 1, '#')); },
+         kNoManifest,
+         [](const Game& game, const PatchRunResult&) {
+             EXPECT_TRUE(game.Logged("manifest.txt: body longer than the 67108864 bytes"));
+         }},
         {"empty folder to complete, then nothing to do",
          [](const Game&) {
              ServeFile("skh-full/version.txt", "2026.12 build 7\r\nignored second line");
@@ -367,11 +370,11 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
          [](const Game& game, const PatchRunResult& result) {
              EXPECT_EQ(game.Read("ok1.txt"), kAbc);
              EXPECT_FALSE(game.Has("missing.txt"));  // the error page is never stored
-             EXPECT_EQ(game.Read("cut.bin").size(), 70000u);
+             EXPECT_FALSE(game.Has("cut.bin"));      // never under its name before it is whole
              EXPECT_EQ(game.Read("SKH2026_patch.state"), "v0");
              Runtime(true)(game, result);  // also after failed files
              EXPECT_TRUE(game.Logged("/skh-full/missing.txt: HTTP status 404"));
-             EXPECT_TRUE(game.Logged("/skh-full/cut.bin: body ended after 70000 of 200000"));
+             EXPECT_TRUE(game.Logged("/skh-full/cut.bin: retry 3 of 3 in 4000 ms after: GET "));
              Publish({{"ok1.txt", kAbc, "big"}, {"cut.bin", std::string(200000, 'p'), "big"}});
              EXPECT_EQ(RunIn(game).finalStatus, Updated(1));
              EXPECT_EQ(game.Read("SKH2026_patch.state"), "v1");
@@ -528,14 +531,23 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
         RuntimeMarked("a QWORD 1", REG_QWORD, Dword(1) + Dword(0), KEY_WOW64_32KEY, true),
         {"an offered launcher that is not there", [](const Game&) { Offer(""); }, kUpToDate,
          GivenUp},
-        {"an offered launcher of 63 bytes", [](const Game&) { Offer(Executable(63)); }, kUpToDate,
-         GivenUp},
+        {"an offered launcher cut short with no length announced: the launcher stays as it was",
+         [](const Game& game) {
+             Offer(WholeExecutable(4096));
+             SetFault("/skh-share/SKH2026_Patcher.exe", "cut_nolength 4000");
+             game.Write("SKH2026_Patcher.exe", "this build");
+         },
+         kUpToDate,
+         [](const Game& game, const PatchRunResult& result) {
+             GivenUp(game, result);
+             EXPECT_EQ(game.Read("SKH2026_Patcher.exe"), "this build");
+         }},
         {"an offered launcher that is a web page",
          [](const Game&) { Offer("<html><body>Server sedang maintenance</body></html>"); },
          kUpToDate, GivenUp},
         {"an update script that cannot be written",
          [](const Game& game) {
-             Offer(Executable(64));
+             Offer(WholeExecutable(4096));
              CreateDirectoryA(game.Path("_skh_update.bat").c_str(), nullptr);
          },
          kUpToDate,
@@ -545,7 +557,7 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
          }},
         {"an update script the shell cannot start",
          [](const Game&) {
-             Offer(Executable(64));
+             Offer(WholeExecutable(4096));
              gRealShellExecute = MakeShellExecuteFail();
          },
          kUpToDate,
@@ -556,7 +568,7 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
          }},
         {"the same offer after a hand-over that did not take: no second hand-over",
          [](const Game& game) {
-             Offer(Executable(64));
+             Offer(WholeExecutable(4096));
              game.Write("SKH2026_patch.handover", "5");
          },
          kUpToDate,

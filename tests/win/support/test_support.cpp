@@ -33,10 +33,6 @@ std::string EnvOrDie(const char* name) {
     return value;
 }
 
-std::string ServerDir() {
-    return FromUnix(EnvOrDie("SKH_TEST_SERVER_DIR"));
-}
-
 std::string ServedPath(const std::string& relativePath) {
     std::string path = ServerDir() + "\\www\\" + relativePath;
     std::replace(path.begin(), path.end(), '/', '\\');
@@ -51,6 +47,10 @@ HWND TestMainWindow() {
 }
 
 }  // namespace
+
+std::string ServerDir() {
+    return FromUnix(EnvOrDie("SKH_TEST_SERVER_DIR"));
+}
 
 std::string FromUnix(const std::string& unixPath) {
     std::string out = "Z:" + unixPath;
@@ -101,6 +101,7 @@ void SetFault(const std::string& requestPath, const std::string& fault) {
 
 void ClearFaults() {
     DeleteFileA((ServerDir() + "\\faults.txt").c_str());
+    DeleteFileA((ServerDir() + "\\faults.used").c_str());
 }
 
 std::vector<RequestRecord> ReadRequests() {
@@ -260,13 +261,13 @@ int RunNewsThread() {
 
 namespace {
 
-// CryptoAPI's SHA-256 fed piece by piece; zeros zero bytes first.
+// CryptoAPI's SHA-256 (or SHA-1) fed piece by piece; zeros zero bytes first.
 struct Sha256State {
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
-    Sha256State() {
+    explicit Sha256State(ALG_ID algorithm = CALG_SHA_256) {
         CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
-        CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+        CryptCreateHash(provider, algorithm, 0, 0, &hash);
     }
     ~Sha256State() {
         CryptDestroyHash(hash);
@@ -299,6 +300,17 @@ std::string Sha256Hex(const std::string& bytes) {
     char hex[kSha256Length + 1];
     Sha256(bytes.data(), bytes.size(), digest);
     WriteLowerHex(digest, kSha256Bytes, hex);
+    return hex;
+}
+
+std::string Sha1Hex(const std::string& bytes) {
+    unsigned char digest[kDigestBytes];
+    char hex[kDigestLength + 1];
+    Sha256State state(CALG_SHA1);
+    state.Add(bytes.data(), bytes.size());
+    DWORD length = kDigestBytes;
+    CryptGetHashParam(state.hash, HP_HASHVAL, digest, &length, 0);
+    WriteLowerHex(digest, kDigestBytes, hex);
     return hex;
 }
 

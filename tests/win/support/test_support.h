@@ -41,6 +41,9 @@ std::string MakeGameDir(const std::string& name);
 // The stand-in program (tests/win/stubs/stand_in.cpp), which records its start when copied.
 std::string StandInPath();
 
+// The patch server's own folder, which holds its faults and its logs.
+std::string ServerDir();
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
@@ -73,8 +76,9 @@ HANDLE LastOfNewHandles();
 // Runs NewsThreadProc on a thread of its own and returns the WM_NEWS_READY posts it made.
 int RunNewsThread();
 
-// SHA-256 of bytes as 64 lowercase digits, through CryptoAPI.
+// SHA-256 and SHA-1 of bytes as lowercase digits, through CryptoAPI.
 std::string Sha256Hex(const std::string& bytes);
+std::string Sha1Hex(const std::string& bytes);
 // The chunk index of zeros zero bytes (a multiple of the largest chunk, which is what zeros are
 // cut into) followed by content, as the publishing tool writes it: cut by the launcher's own
 // cutter, hashed here; with a wrong whole-file SHA-256 when wrongDigest.

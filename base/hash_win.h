@@ -10,6 +10,7 @@ struct Sha1 {
     CryptHash hash;
 };
 
+// Starts a new digest; a hash already begun is dropped, its context kept.
 bool Sha1Begin(Sha1* sha1);
 bool Sha1Add(Sha1* sha1, const void* data, DWORD size);
 // Writes the digest as kDigestLength lowercase digits and a zero into out.
@@ -25,3 +26,6 @@ bool AddFileToHash(HCRYPTHASH hash, const char* path);
 bool HashFileSha1(const char* path, char* out);
 // The same for a file the caller holds open, read from its current position to its end.
 bool HashHeldFileSha1(HANDLE file, char* out);
+// The file's SHA-256 as kSha256Length lowercase digits and a zero in out; false when the file
+// cannot be opened or the digest service fails.
+bool HashFileSha256(const char* path, char* out);

@@ -1,5 +1,5 @@
 // Hashing through CryptoAPI, fed in pieces: a file as it is read, a download as it arrives.
-#include "base/sha1_win.h"
+#include "base/hash_win.h"
 
 #include "base/lower_hex.h"
 
@@ -20,8 +20,12 @@ bool AddHeldFileToHash(HCRYPTHASH hash, HANDLE file) {
 }  // namespace
 
 bool Sha1Begin(Sha1* sha1) {
-    return CryptAcquireContextA(&sha1->context.provider, nullptr, nullptr, PROV_RSA_FULL,
-                                CRYPT_VERIFYCONTEXT) &&
+    if (sha1->hash.hash != 0)
+        CryptDestroyHash(sha1->hash.hash);
+    sha1->hash.hash = 0;
+    return (sha1->context.provider != 0 ||
+            CryptAcquireContextA(&sha1->context.provider, nullptr, nullptr, PROV_RSA_FULL,
+                                 CRYPT_VERIFYCONTEXT)) &&
            CryptCreateHash(sha1->context.provider, CALG_SHA1, 0, 0, &sha1->hash.hash);
 }
 
@@ -52,4 +56,20 @@ bool HashFileSha1(const char* path, char* out) {
 bool HashHeldFileSha1(HANDLE file, char* out) {
     Sha1 sha1;
     return Sha1Begin(&sha1) && AddHeldFileToHash(sha1.hash.hash, file) && Sha1Finish(&sha1, out);
+}
+
+bool HashFileSha256(const char* path, char* out) {
+    CryptContext context;
+    CryptHash hash;
+    BYTE digest[kSha256Bytes];
+    DWORD size = sizeof(digest);
+    if (!CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT) ||
+        !CryptCreateHash(context.provider, CALG_SHA_256, 0, 0, &hash.hash) ||
+        !AddFileToHash(hash.hash, path) ||
+        !CryptGetHashParam(hash.hash, HP_HASHVAL, digest, &size, 0) || size != sizeof(digest)) {
+        return false;
+    }
+    WriteLowerHex(digest, sizeof(digest), out);
+    return true;
 }

@@ -1,0 +1,63 @@
+// What a failed transfer leads to: which faults are tried again and after how long, and the
+// headers that resume a cut body.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "base/http_range.h"
+#include "base/http_retry.h"
+
+namespace {
+
+TEST(Transfer, OnlyFaultsThatMayPassAreTriedAgain) {
+    for (unsigned long status : {500ul, 503ul, 599ul, 408ul, 429ul})
+        EXPECT_TRUE(IsTransientStatus(status)) << status;
+    for (unsigned long status : {200ul, 206ul, 301ul, 400ul, 403ul, 404ul, 410ul, 499ul, 600ul})
+        EXPECT_FALSE(IsTransientStatus(status)) << status;
+    // A timeout, an abort, a reset, a broken answer; not a refused connection, an unknown host
+    // or a certificate the launcher does not trust.
+    for (unsigned long error : {12002ul, 12030ul, 12031ul, 12152ul})
+        EXPECT_TRUE(IsTransientError(error)) << error;
+    for (unsigned long error : {12029ul, 12007ul, 12038ul, 12045ul, 0ul})
+        EXPECT_FALSE(IsTransientError(error)) << error;
+}
+
+TEST(Transfer, PausesGrowUnlessTheHostAsksForAShortOne) {
+    const struct {
+        int retry;
+        const char* retryAfter;
+        int pauseMs;
+    } rows[] = {
+        {1, nullptr, 1000},
+        {2, nullptr, 2000},
+        {3, nullptr, 4000},
+        {1, "30", 30000},
+        {3, "0", 0},
+        {2, "7", 7000},
+        // Too long, a date, a sign, a fraction, empty: the usual pause.
+        {2, "31", 2000},
+        {1, "Wed, 21 Oct 2026 07:28:00 GMT", 1000},
+        {1, "-1", 1000},
+        {3, "1.5", 4000},
+        {2, "", 2000},
+    };
+    for (const auto& row : rows) {
+        const size_t length = row.retryAfter != nullptr ? strlen(row.retryAfter) : 0;
+        EXPECT_EQ(RetryPauseMs(row.retry, row.retryAfter, length), row.pauseMs)
+            << row.retry << " " << (row.retryAfter != nullptr ? row.retryAfter : "none");
+    }
+}
+
+TEST(Transfer, AResumeNamesTheRestAndTheValidatorOfTheFirstAnswer) {
+    char out[kRangeHeaderSize + kValidatorSize + 16];
+    ASSERT_TRUE(WriteResumeHeaders(4294967296LL, "\"5f2a-9c4\"", out, sizeof(out)));
+    EXPECT_STREQ(out, "Range: bytes=4294967296-\r\nIf-Range: \"5f2a-9c4\"\r\n");
+    // No validator, or one that would end the header line or carry other bytes: no resume.
+    for (const char* validator : {"", "\"a\"\r\nX-Evil: 1", "\"a\"\n", "\"\xE9\"", "\"\x7f\""})
+        EXPECT_FALSE(WriteResumeHeaders(1, validator, out, sizeof(out))) << validator;
+    EXPECT_FALSE(WriteResumeHeaders(1, std::string(kValidatorSize, 'v').c_str(), out, 64));
+}
+
+}  // namespace
