@@ -41,8 +41,8 @@ void FuzzManifest(std::vector<char> text) {
             continue;
         // Accepted paths stay inside the folder: no root, drive, stream or parent part.
         std::string rest = local + strlen("C:\\Game\\");
-        Require(strlen(local) <= 259 && rest.find_first_of("/:") == std::string::npos);
-        Require(rest[0] != '\\');
+        Require(strlen(local) <= 259 && rest.find_first_of("/:") == std::string::npos &&
+                rest[0] != '\\');
         for (char* part = strtok(&rest[0], "\\"); part != nullptr; part = strtok(nullptr, "\\"))
             Require(strspn(part, ". ") < strlen(part) || strncmp(part, "..", 2) != 0);
     }
