@@ -4,7 +4,8 @@
 // tool, the runtime installer, a newer launcher): after half a second, so that a caller that
 // does not wait for it is seen not to, it adds a line "cwd=<folder> args=<command line after
 // the program> show=<SW_ value or -1>" to "<its own path>.started", or to the file
-// SKH_TEST_START_RECORD names, replaced whole through a rename so it is never seen half written.
+// SKH_TEST_START_RECORD names (for a copy deleted after it ran), replaced whole through a
+// rename so that it is never seen half written.
 // As tasklist.exe or find.exe it records its start too, then stands in for the system's
 // program, whose Wine version lists no process or knows no /i:
 //   tasklist /fi "pid eq N" /fi "imagename eq NAME"   prints "NAME N" for each match, and for
@@ -127,11 +128,9 @@ int RecordStart(const std::string& module) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
-    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-
+    const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
     const char* named = getenv("SKH_TEST_START_RECORD");
     const std::string record = named != nullptr ? named : module + ".started";
-    const std::string temporary = record + ".tmp";
     std::string text;
     if (FILE* old = fopen(record.c_str(), "rb")) {
         char buffer[4096];
@@ -140,12 +139,12 @@ int RecordStart(const std::string& module) {
     }
     text += "cwd=" + std::string(folder) + " args=" + Arguments() +
             " show=" + std::to_string(show) + "\n";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (file == nullptr)
+    FILE* file = fopen((record + ".tmp").c_str(), "wb");
+    if (file == nullptr || fwrite(text.data(), 1, text.size(), file) != text.size() ||
+        fclose(file) != 0)
         return 1;
-    fwrite(text.data(), 1, text.size(), file);
-    fclose(file);
-    return MoveFileExA(temporary.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+    return MoveFileExA((record + ".tmp").c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0
+                                                                                             : 1;
 }
 
 int ListProcesses(const char* module, int argc, char** argv) {
