@@ -131,9 +131,8 @@ void FuzzSigned(const char* text, size_t length) {
     }
 }
 
-// An accepted index is the one canonical writing of its chunks, which tile the file; noting
-// every chunk where it stands leaves nothing to fetch. An accepted "#@chunks" line is its parts
-// put back together.
+// An accepted index is the one canonical writing of chunks that tile the file; with each found
+// where it stands nothing is left to fetch. An accepted "#@chunks" line is its parts rejoined.
 void FuzzChunkIndex(const char* text, size_t length) {
     ChunkIndex index;
     if (ReadChunkIndex(reinterpret_cast<const unsigned char*>(text), length, &index)) {

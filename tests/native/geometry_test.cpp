@@ -101,9 +101,8 @@ TEST(FrameLayoutTest, ProgressFillGrowsWithinTheTrackAndNewsRowsStayInThePanel) 
 }
 
 TEST(GlyphTest, GradientChannelsStepIndependentlyAndGearSpokesStandOnTheirCircles) {
-    // Play button, 62 rows from (255, 214, 110) to (222, 168, 64): row 2 is 255 - 66 / 62 =
-    // 254, 214 - 92 / 62 = 213, 110 - 92 / 62 = 109; row 61 is 255 - 2013 / 62 = 223,
-    // 214 - 2806 / 62 = 169, 110 - 2806 / 62 = 65.
+    // Each channel moves by its share of the difference, cut towards the top colour, so that
+    // the last row stays a step short of the bottom one (row 61 of 62: 255 - 2013 / 62 = 223).
     const PackedColor top = PackRgb(255, 214, 110), bottom = PackRgb(222, 168, 64);
     EXPECT_EQ(GradientRowColor(0, 62, top, bottom), top);
     EXPECT_EQ(GradientRowColor(2, 62, top, bottom), PackRgb(254, 213, 109));

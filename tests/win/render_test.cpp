@@ -1,7 +1,6 @@
-// Pixels of the primitives and the button faces, read back from DIBs at places GDI fixes
-// exactly (straight edges, fills, gradient rows), never at text; the faces' states by how
-// they differ; the frame behind the faces; and the GDI balance of painting.
-// The composed frame's states are checked on the screenshots of the end-to-end session.
+// Pixels of the primitives and the button faces read back from DIBs where GDI fixes them
+// exactly, never at text; the faces' states by how they differ; the frame behind the faces; the
+// GDI balance of painting. The composed frame is checked on the end-to-end session's pictures.
 #include <gtest/gtest.h>
 
 #include <stdint.h>

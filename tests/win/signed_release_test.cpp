@@ -28,8 +28,8 @@ std::string Fixture(const std::string& tree, const std::string& path) {
     return ReadFileBytes(FromUnix(std::string(getenv("SKH_FIXTURES")) + "/" + tree + "/" + path));
 }
 
-// Serves a fixture tree as the full-client tree; with at, one file of it with one byte changed,
-// so that its size stays.
+// Serves a fixture tree as the full-client tree, or one file of it with one byte changed, so
+// that its size stays.
 void ServeTree(const std::string& tree, const Files& files = kTreeFiles) {
     for (const char* file : files)
         ServeFile(std::string("skh-full/") + file, Fixture(tree, std::string("skh-full/") + file));
