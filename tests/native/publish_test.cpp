@@ -180,16 +180,17 @@ TEST_F(PublishTree, ServesTheClientUnderItsManifestBytesRefusesBadNamesAndVersio
           "verify: 6 "})
         ExpectProblem(verified, found);
 
-    // A refused name, names equal but for case, and a link out of the client: each named, none
-    // published.
+    // Refused names (the path rules, no Windows-1252, equal but for case) and a link out of the
+    // client: each named, none published.
     WriteBytes(root / "secret.txt", "not for players");
     fs::create_symlink(root / "secret.txt", client / "peek.txt");
-    const char* const refused[] = {"dir/bad|bar.txt", "data/EMPTY.bin", "data2/x.dat"};
+    const char* const refused[] = {"dir/bad|bar.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt",
+                                   "data/EMPTY.bin", "data2/x.dat"};
     for (const char* name : refused)
         WriteBytes(client / name, "x");
     const int published = Publish("v2");
     for (const char* name : refused)
-        ExpectProblem(published, "\"" + std::string(name) + "\"");
+        ExpectProblem(published, "\"" + PrintableName(name) + "\"");
     ExpectProblem(published, "\"peek.txt\": a link to \"" + (root / "secret.txt").string());
     EXPECT_FALSE(fs::exists(live / "version.txt"));  // still as verify found it above
 }
