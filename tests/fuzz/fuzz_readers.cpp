@@ -41,8 +41,8 @@ void FuzzManifest(std::vector<char> text) {
             continue;
         // Accepted paths stay inside the folder: no root, drive, stream or parent part.
         std::string rest = local + strlen("C:\\Game\\");
-        Require(strlen(local) <= 259 && rest.find_first_of("/:") == std::string::npos);
-        Require(rest[0] != '\\');
+        Require(strlen(local) <= 259 && rest.find_first_of("/:") == std::string::npos &&
+                rest[0] != '\\');
         for (char* part = strtok(&rest[0], "\\"); part != nullptr; part = strtok(nullptr, "\\"))
             Require(strspn(part, ". ") < strlen(part) || strncmp(part, "..", 2) != 0);
     }
@@ -135,9 +135,8 @@ void FuzzSigned(const char* text, size_t length) {
     }
 }
 
-// An accepted index is the one canonical writing of its chunks, which tile the file; noting
-// every chunk where it stands leaves nothing to fetch. An accepted "#@chunks" line is its parts
-// put back together.
+// An accepted index is the one canonical writing of chunks that tile the file; with each found
+// where it stands nothing is left to fetch. An accepted "#@chunks" line is its parts rejoined.
 void FuzzChunkIndex(const char* text, size_t length) {
     ChunkIndex index;
     if (ReadChunkIndex(reinterpret_cast<const unsigned char*>(text), length, &index)) {

@@ -6,32 +6,18 @@ skh_harness_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$skh_harness_dir/../../scripts/wine_env.sh"
 build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
 
-# Starts the local HTTPS patch server on a free port and exports SKH_TEST_SERVER_URL and
-# SKH_TEST_SERVER_DIR. Usage: skh_start_server STATE_DIR CA_DIR
-skh_start_server() {
-    local state=$1 ca=$2
-    rm -f "$state/port"
-    python3 "$skh_harness_dir/patch_server.py" "$state" "$ca/server.pem" "$ca/server.key" \
-        "$state/port" &
-    skh_pids+=($!)
-    for _ in $(seq 100); do [ -f "$state/port" ] && break; sleep 0.1; done
-    [ -f "$state/port" ] || { echo "harness: test server did not start" >&2; return 1; }
-    export SKH_TEST_SERVER_URL="https://localhost:$(cat "$state/port")"
-    export SKH_TEST_SERVER_DIR=$state
-}
-
 # The run's prefix (trusting the test CA), a fresh $state with the server's files in $www, a
-# 1024x768 display (the size the prefix's desktop took), and a clean-up on every way out that
-# ends what the test started, by pid. With "desktop" the test uses the desktop's own display:
-# Wine moves windows and shows boxes only where the desktop is. Usage: skh_begin NAME [desktop]
+# 1024x768 display (the size the prefix's desktop took), the local HTTPS patch server on a free
+# port (SKH_TEST_SERVER_URL, SKH_TEST_SERVER_DIR), and a clean-up on every way out that ends
+# what the test started, by pid. With "desktop" the test uses the desktop's own display: Wine
+# moves windows and shows boxes only where the desktop is. Usage: skh_begin NAME [desktop]
 skh_begin() {
+    local ca=$build/harness/ca
     mkdir -p "$build/harness"
     skh_use_prefix "$build/harness/wineprefix" "$build" || return 1
-    skh_prepare_prefix "$build" "$build/harness/ca" "$build/harness/prefix.lock" &&
-        skh_keep_desktop || return 1
+    skh_prepare_prefix "$build" "$ca" "$build/harness/prefix.lock" && skh_keep_desktop || return 1
     state=$(mktemp -d "$build/harness/$1.XXXXXX")
     www=$state/www
-    skh_test_pids=()
     trap skh_cleanup EXIT
     trap 'exit 130' INT TERM
     if [ "${2:-}" = desktop ]; then
@@ -39,7 +25,11 @@ skh_begin() {
     else
         skh_start_xvfb "$state" 1024x768x24 || return 1
     fi
-    skh_start_server "$state" "$build/harness/ca"
+    python3 "$skh_harness_dir/patch_server.py" "$state" "$ca/server.pem" "$ca/server.key" \
+        "$state/port" &
+    skh_pids+=($!)
+    wait_until 10 test -f "$state/port" || { echo "harness: test server did not start" >&2; return 1; }
+    export SKH_TEST_SERVER_URL="https://localhost:$(cat "$state/port")" SKH_TEST_SERVER_DIR=$state
 }
 
 # The prefix's desktop lives on the display of the first program that needs it and takes every
@@ -56,19 +46,13 @@ skh_keep_desktop() {
             DISPLAY=:$(tr -d "[:space:]" <"$1.display") wine "$2" count sleep:3600000 >"$1.ready"
             kill $!' keeper "$keeper" "$build/tests/win/stand_in.exe" </dev/null >/dev/null 2>&1 8>&- &
         echo $! >"$keeper.pid"
-        for _ in $(seq 300); do grep -q count= "$keeper.ready" 2>/dev/null && exit 0; sleep 0.1; done
+        wait_until 30 grep -q count= "$keeper.ready" 2>/dev/null && exit 0
         echo "harness: the desktop did not start" >&2
         exit 1
     ) 8>"$keeper.lock"
 }
 
-skh_cleanup() {
-    local pid
-    for pid in "${skh_test_pids[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${skh_test_pids[@]}"; do wait "$pid" 2>/dev/null; done
-    skh_stop_started
-    rm -rf "$state"
-}
+skh_cleanup() { skh_stop_started; rm -rf "$state"; }
 
 # ---- End-to-end scripts -----------------------------------------------------------------
 failures=0
@@ -107,7 +91,7 @@ start_launcher() {
     (cd "$state" && exec env SKH_TEST_PATCH_ROOT="$SKH_TEST_SERVER_URL" \
         wine "$1/SKH2026_Patcher.exe" >/dev/null 2>&1) &
     launcher_pid=$!
-    skh_test_pids+=("$launcher_pid")
+    skh_pids+=("$launcher_pid")
 }
 # Waits up to 20 s for launcher_pid to end; sets ended to its exit code, or to "running".
 # Runs in the test's own shell, which alone can reap the process.

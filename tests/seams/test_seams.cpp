@@ -1,7 +1,5 @@
-// The test build's seams: a patch root and a system tools folder chosen at run time, a record
-// of the status lines, short recorded retry pauses and a tally of GDI objects, linked instead
-// of base/server_urls.cpp, base/system_tools_win.cpp, base/status_note.cpp,
-// base/retry_pause_win.cpp and render/gdi_tally.cpp.
+// The test build's seams, linked instead of base/server_urls.cpp, base/system_tools_win.cpp,
+// base/status_note.cpp, base/retry_pause_win.cpp and render/gdi_tally.cpp.
 #include "test_seams.h"
 
 #include <windows.h>
@@ -10,6 +8,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 #include "base/server_files.h"
 #include "base/retry_pause.h"
@@ -21,12 +20,10 @@
 
 namespace {
 
-constexpr size_t kBaseUrlSize = 600;
-char gFullBase[kBaseUrlSize];
-char gShareBase[kBaseUrlSize];
+char gFullBase[600], gShareBase[600];
 
-// Runs before main: the launcher built with these seams reads its server from the
-// environment, so an end-to-end test can start it against the local server.
+// Runs before main, so that the launcher built with these seams can be started against the
+// local server by an end-to-end test.
 const bool gRootFromEnvironment = [] {
     const char* root = getenv("SKH_TEST_PATCH_ROOT");
     SetPatchRootForTests(root != nullptr && *root != '\0' ? root : SKH_PATCH_ROOT);
@@ -41,10 +38,8 @@ constexpr int kPauseDivisor = 50;
 std::mutex gStatusLock;
 std::vector<StatusRecord> gStatusLog;
 bool gStatusRecording = true;
-
-// Painting runs on the UI thread, but a test may paint on several.
-std::atomic<long> gCreated{0};
-std::atomic<long> gDeleted{0};
+// A test may paint on several threads.
+std::atomic<long> gCreated{0}, gDeleted{0};
 
 }  // namespace
 
@@ -90,9 +85,7 @@ void NoteStatus(const char* text, int percent) {
 
 std::vector<StatusRecord> TakeStatusLog() {
     std::lock_guard<std::mutex> guard(gStatusLock);
-    std::vector<StatusRecord> out;
-    out.swap(gStatusLog);
-    return out;
+    return std::exchange(gStatusLog, {});
 }
 
 void SetStatusRecording(bool on) {

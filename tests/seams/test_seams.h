@@ -1,5 +1,4 @@
-// What the test build links in place of the launcher's seams, and how tests reach it: the
-// patch host's root, the record of every status line, and the GDI tally.
+// What the test build links in place of the launcher's seams, and how tests reach it.
 #pragma once
 
 #include <string>
@@ -9,13 +8,13 @@
 // calls it they follow SKH_TEST_PATCH_ROOT, or the build's own patch host.
 void SetPatchRootForTests(const char* root);
 
+// Every SetStatus call since the last call, in order; benchmarks switch the record off so that
+// it does not count as the launcher's memory.
 struct StatusRecord {
     std::string text;
     int percent;
 };
-// Every SetStatus call since the last call, in order.
 std::vector<StatusRecord> TakeStatusLog();
-// Benchmarks switch the record off so that it does not count as the launcher's memory.
 void SetStatusRecording(bool on);
 
 // Every pause asked for before a retry since the last call, in milliseconds as asked.
@@ -23,7 +22,6 @@ std::vector<int> TakeRetryPauses();
 
 // Every GDI object the painting made, and every successful deletion.
 struct GdiTally {
-    long created;
-    long deleted;
+    long created, deleted;
 };
 GdiTally ReadGdiTally();

@@ -1,11 +1,9 @@
-// Pixels of the primitives and the button faces, read back from DIBs at places GDI fixes
-// exactly (straight edges, fills, gradient rows), never at text; the faces' states by how
-// they differ; the frame behind the faces; and the GDI balance of painting.
-// The composed frame's states are checked on the screenshots of the end-to-end session.
+// Pixels of the primitives and the button faces read back from DIBs where GDI fixes them
+// exactly, never at text; the faces' states by how they differ; the frame behind the faces; the
+// GDI balance of painting. The composed frame is checked on the end-to-end session's pictures.
 #include <gtest/gtest.h>
 
 #include <stdint.h>
-#include <stdio.h>
 
 #include <algorithm>
 #include <string>
@@ -34,38 +32,31 @@ struct Canvas {
         bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
                                   nullptr, 0);
         previous = SelectObject(dc, bitmap);
-        std::fill_n(bits, width * height, 0x010203);
+        Clear();
     }
     ~Canvas() {
         SelectObject(dc, previous);
         DeleteDC(dc);
         DeleteObject(bitmap);
     }
+    void Clear() { std::fill_n(bits, width * height, 0x010203); }
     COLORREF At(int x, int y) const {
         GdiFlush();
         uint32_t v = bits[y * width + x];
         return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
     }
-    int Count(COLORREF c) const {
+    // The pixels for which test holds.
+    template <typename Test>
+    int Count(Test test) const {
         int n = 0;
         for (int i = 0; i < width * height; ++i)
-            n += At(i % width, i / width) == c;
+            n += test(At(i % width, i / width));
         return n;
     }
 };
 
-// Checks "x,y=r,g,b" items separated by blanks; "c" stands for the untouched canvas.
-void ExpectPixels(const Canvas& canvas, const char* table) {
-    int x, y, r, g, b, used;
-    for (const char* p = table; sscanf(p, " %d,%d=%n", &x, &y, &used) == 2; p += used) {
-        p += used;
-        if (*p == 'c') {
-            r = 1, g = 2, b = 3, used = 1;
-        } else {
-            sscanf(p, "%d,%d,%d%n", &r, &g, &b, &used);
-        }
-        EXPECT_EQ(canvas.At(x, y), RGB(r, g, b)) << "at " << x << "," << y;
-    }
+int Brightness(COLORREF c) {
+    return GetRValue(c) + GetGValue(c) + GetBValue(c);
 }
 
 // Draws with pen, brush and font noted before; they must be selected again afterwards, and
@@ -91,27 +82,33 @@ TEST(PrimitivesTest, PanelRowsAndEdgesAndTheShadowFrame) {
         FillRoundedPanel(panel.dc, 20, 20, 220, 120, 40, RGB(200, 100, 0), RGB(100, 0, 200),
                          RGB(120, 96, 44));
     });
-    ExpectPixels(panel,
-                 "120,19=c 120,20=120,96,44 120,119=120,96,44 120,120=c 19,70=c "
-                 "20,70=120,96,44 219,70=120,96,44 220,70=c 120,21=199,99,2 "
-                 "21,70=150,50,100 120,118=102,2,196 22,22=c 217,117=c");
+    using Points = std::initializer_list<std::pair<int, int>>;
+    for (const auto& xy : Points{{120, 20}, {120, 119}, {20, 70}, {219, 70}})
+        EXPECT_EQ(panel.At(xy.first, xy.second), RGB(120, 96, 44)) << xy.first << "," << xy.second;
+    for (const auto& xy : Points{{120, 19}, {120, 120}, {19, 70}, {220, 70}, {22, 22}, {217, 117}})
+        EXPECT_EQ(panel.At(xy.first, xy.second), kCanvas) << xy.first << "," << xy.second;
+    EXPECT_EQ(panel.At(120, 21), RGB(199, 99, 2));
+    EXPECT_EQ(panel.At(21, 70), RGB(150, 50, 100));
+    EXPECT_EQ(panel.At(120, 118), RGB(102, 2, 196));
 
-    // Three outlines in (18, 18, 21), (14, 14, 17), (10, 10, 13), from the outside in, one
-    // to three pixels beside the rectangle and two to four below it.
+    // Three outlines one to three pixels beside the rectangle and two to four below it, darker
+    // from the outside in.
     Canvas glow(240, 140);
     ExpectContextRestored(glow.dc, [&] { DrawOuterGlow(glow.dc, 30, 20, 200, 120, 18); });
-    ExpectPixels(glow,
-                 "26,70=c 27,70=18,18,21 28,70=14,14,17 29,70=10,10,13 30,70=c "
-                 "100,122=10,10,13 100,124=18,18,21 100,125=c");
+    const COLORREF outer = glow.At(27, 70), middle = glow.At(28, 70), inner = glow.At(29, 70);
+    EXPECT_TRUE(Brightness(outer) > Brightness(middle) && Brightness(middle) > Brightness(inner));
+    EXPECT_TRUE(inner != kCanvas && glow.At(100, 122) == inner && glow.At(100, 124) == outer);
+    for (const auto& xy : Points{{26, 70}, {30, 70}, {100, 121}, {100, 125}})
+        EXPECT_EQ(glow.At(xy.first, xy.second), kCanvas) << xy.first << "," << xy.second;
 }
 
 BOOL DrawFace(Canvas& canvas, UINT id, bool pressed, HWND button = nullptr) {
-    std::fill_n(canvas.bits, canvas.width * canvas.height, 0x010203);
+    canvas.Clear();
     DRAWITEMSTRUCT item = {ODT_BUTTON,
                            id,
                            0,
                            ODA_DRAWENTIRE,
-                           pressed ? static_cast<UINT>(ODS_SELECTED) : 0U,
+                           pressed ? ODS_SELECTED : 0U,
                            button,
                            canvas.dc,
                            {0, 0, canvas.width, canvas.height},
@@ -121,19 +118,6 @@ BOOL DrawFace(Canvas& canvas, UINT id, bool pressed, HWND button = nullptr) {
     return result;
 }
 
-int Red(COLORREF c) {
-    return GetRValue(c);
-}
-int Green(COLORREF c) {
-    return GetGValue(c);
-}
-int Blue(COLORREF c) {
-    return GetBValue(c);
-}
-int Brightness(COLORREF c) {
-    return Red(c) + Green(c) + Blue(c);
-}
-
 TEST(ButtonFacesTest, EveryFaceInItsStates) {
     ResetLauncherForRun(MakeGameDir("faces"));
     // A caption button held lights a round plate that leaves its corners alone; released, only
@@ -141,37 +125,32 @@ TEST(ButtonFacesTest, EveryFaceInItsStates) {
     Canvas caption(26, 26);
     EXPECT_TRUE(DrawFace(caption, IDC_CLOSE, true));
     EXPECT_EQ(caption.At(0, 0), kCanvas);
-    EXPECT_NE(caption.At(0, 13), kCanvas);
-    EXPECT_NE(caption.At(13, 0), kCanvas);
+    EXPECT_TRUE(caption.At(0, 13) != kCanvas && caption.At(13, 0) != kCanvas);
     DrawFace(caption, IDC_SETUP, false);
     EXPECT_EQ(caption.At(0, 13), kCanvas);
     const COLORREF glyph = caption.At(13, 13) == kCanvas ? caption.At(13, 6) : caption.At(13, 13);
     EXPECT_NE(glyph, kCanvas);
-    EXPECT_EQ(caption.Count(kCanvas) + caption.Count(glyph), 26 * 26);
+    EXPECT_EQ(caption.Count([&](COLORREF c) { return c == kCanvas || c == glyph; }), 26 * 26);
 
     // A side button held sits on a panel with a border inside its margins, and its glyph and
     // label turn warm; released, there is no panel and they are cool.
     Canvas side(78, 70);
     for (UINT id : {IDC_WEBSITE, IDC_REGISTER, IDC_DISCORD, IDC_FACEBOOK, IDC_INSTAGRAM}) {
+        DrawFace(side, id, false);
+        EXPECT_EQ(side.At(10, 35), kCanvas) << id;
+        EXPECT_GT(
+            side.Count([](COLORREF c) { return c != kCanvas && GetBValue(c) > GetRValue(c); }), 10)
+            << id;
         EXPECT_TRUE(DrawFace(side, id, true));
         EXPECT_EQ(side.At(5, 35), kCanvas) << id;
         const COLORREF border = side.At(6, 35), panel = side.At(10, 35);
         EXPECT_TRUE(border != kCanvas && panel != kCanvas && border != panel) << id;
         EXPECT_EQ(side.At(39, 4), border) << id;
-        DrawFace(side, id, false);
-        EXPECT_EQ(side.At(10, 35), kCanvas) << id;
-        int warm = 0, cool = 0;
-        for (int i = 0; i < 78 * 70; ++i) {
-            const COLORREF c = side.At(i % 78, i / 78);
-            cool += c != kCanvas && Blue(c) > Red(c);
-        }
-        DrawFace(side, id, true);
-        for (int i = 0; i < 78 * 70; ++i) {
-            const COLORREF c = side.At(i % 78, i / 78);
-            warm += c != kCanvas && c != border && c != panel && Red(c) > Blue(c) + 60;
-        }
-        EXPECT_GT(cool, 10) << id;
-        EXPECT_GT(warm, 10) << id;
+        EXPECT_GT(side.Count([&](COLORREF c) {
+            return c != kCanvas && c != border && c != panel && GetRValue(c) > GetBValue(c) + 60;
+        }),
+                  10)
+            << id;
     }
 
     // Play: a grey face while the run goes on, held or not; a golden one once it ended, darker
@@ -189,24 +168,25 @@ TEST(ButtonFacesTest, EveryFaceInItsStates) {
     }
     const COLORREF waiting = centre[0][0], ready = centre[1][0], held = centre[1][1];
     EXPECT_EQ(centre[0][1], waiting);
-    EXPECT_TRUE(Blue(waiting) >= Red(waiting) && Red(waiting) - Green(waiting) < 20);
-    EXPECT_TRUE(Red(ready) > Green(ready) && Green(ready) > Blue(ready) + 40);
-    EXPECT_TRUE(Red(held) > Green(held) && Green(held) > Blue(held) + 40);
+    EXPECT_TRUE(GetBValue(waiting) >= GetRValue(waiting) &&
+                GetRValue(waiting) - GetGValue(waiting) < 20);
+    for (COLORREF golden : {ready, held})
+        EXPECT_TRUE(GetRValue(golden) > GetGValue(golden) &&
+                    GetGValue(golden) > GetBValue(golden) + 40);
     EXPECT_LT(Brightness(held), Brightness(ready));
     EXPECT_GT(Brightness(highlight[1][0]), Brightness(ready));
     EXPECT_GT(Brightness(highlight[1][1]), Brightness(held));
     EXPECT_LT(Brightness(highlight[0][0]) - Brightness(waiting), 40);
     // Any other identifier draws nothing and still answers TRUE.
     EXPECT_TRUE(DrawFace(play, 1010, false));
-    EXPECT_EQ(play.Count(kCanvas), 180 * 62);
+    EXPECT_EQ(play.Count([](COLORREF c) { return c == kCanvas; }), 180 * 62);
 }
 
 LRESULT CALLBACK PaintingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_PAINT) {
-        PaintMainWindow(window);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+    if (message != WM_PAINT)
+        return DefWindowProcA(window, message, wParam, lParam);
+    PaintMainWindow(window);
+    return 0;
 }
 
 TEST(ButtonFacesTest, FacesStandOnTheFrameAndPaintingDeletesWhatItCreates) {
@@ -219,17 +199,17 @@ TEST(ButtonFacesTest, FacesStandOnTheFrameAndPaintingDeletesWhatItCreates) {
     HWND window = CreateWindowExA(0, "SkhRenderTestWindow", "render", WS_POPUP, 0, 0, kWindowWidth,
                                   kWindowHeight, nullptr, nullptr, nullptr, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
+    const FrameArea& p = kPlayButton;
+    const int playWidth = p.right - p.left, playHeight = p.bottom - p.top;
     auto child = [&](int id, int left, int top, int width, int height) {
         return CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, left, top,
                                width, height, window,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     };
-    const FrameArea& p = kPlayButton;
     HWND side =
         child(IDC_WEBSITE, kSideButtonsLeft, kSideButtonsTop, kSideButtonWidth, kSideButtonHeight);
-    HWND play = child(IDC_PLAY, p.left, p.top, p.right - p.left, p.bottom - p.top);
-    Canvas sideFace(kSideButtonWidth, kSideButtonHeight),
-        playFace(p.right - p.left, p.bottom - p.top);
+    HWND play = child(IDC_PLAY, p.left, p.top, playWidth, playHeight);
+    Canvas sideFace(kSideButtonWidth, kSideButtonHeight), playFace(playWidth, playHeight);
     Canvas frame(kWindowWidth, kWindowHeight);
     ComposeFrame(frame.dc);
 

@@ -1,27 +1,24 @@
-// The one stand-in program of the tests, in two roles chosen by its file name.
+// The one stand-in program of the tests, in three roles chosen by its file name.
 //
-// Copied under another name it stands for every program the launcher starts (the game, the
-// settings tool, the runtime installer, a newer launcher): after half a second, so that a
-// caller that does not wait for it is seen not to, it adds how it was started to
-// "<its own path>.started", or the file SKH_TEST_START_RECORD names (for a copy that is deleted
-// after it ran), replaced whole through a rename so it is never seen half written:
-//   cwd=<working folder>  args=<command line after the program>  show=<SW_ value or -1>
-//
-// Copied as tasklist.exe or find.exe it records its start as well, then stands in for the
-// system's program, whose Wine version lists no process (tasklist) or knows no /i (find):
+// Under any other name it stands for every program the launcher starts (the game, the settings
+// tool, the runtime installer, a newer launcher): after half a second, so that a caller that
+// does not wait for it is seen not to, it adds a line "cwd=<folder> args=<command line after
+// the program> show=<SW_ value or -1>" to "<its own path>.started", or to the file
+// SKH_TEST_START_RECORD names (for a copy deleted after it ran), replaced whole through a
+// rename so that it is never seen half written.
+// As tasklist.exe or find.exe it records its start too, then stands in for the system's
+// program, whose Wine version lists no process or knows no /i:
 //   tasklist /fi "pid eq N" /fi "imagename eq NAME"   prints "NAME N" for each match, and for
 //       N whatever runs while a file named "running" lies beside it
 //   find /i TEXT   exit code 0 when a line of its input holds TEXT in any case, else 1
-//
-// As stand_in.exe it looks at running launchers from outside, as the system would, for the
-// end-to-end tests. It runs its arguments as commands in order and prints one line for each:
+// As stand_in.exe it looks at running launchers from outside for the end-to-end tests, running
+// its arguments as commands and printing a line for each; it exits with 0 when all succeeded:
 //   window     the launcher's window: rect=L,T,R,B iconic=0|1
 //   count      count=N, the visible launcher windows on this display
 //   box:MS     waits up to MS ms for a "SKH 2026" box, prints its text, presses OK
 //   nobox:MS   fails when a "SKH 2026" box shows up within MS ms
 //   restore    restores the window as the taskbar would
 //   sleep:MS   waits MS ms (the harness keeps the desktop alive with it)
-// and exits with 0 when every command succeeded.
 #include <windows.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -42,10 +39,11 @@ HWND FindBox() {
     return FindWindowA("#32770", "SKH 2026");
 }
 
-HWND WaitFor(HWND (*find)(), int milliseconds) {
+// Polls find every 50 ms until it answers found, or for milliseconds at most.
+HWND WaitFor(HWND (*find)(), int milliseconds, bool found = true) {
     for (int waited = 0;; waited += 50) {
         HWND window = find();
-        if (window != nullptr || waited >= milliseconds)
+        if ((window != nullptr) == found || waited >= milliseconds)
             return window;
         Sleep(50);
     }
@@ -106,9 +104,7 @@ bool RunCommand(const char* command) {
                text);
         fflush(stdout);
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        for (int waited = 0; FindBox() != nullptr && waited < 5000; waited += 50)
-            Sleep(50);
-        return FindBox() == nullptr;
+        return WaitFor(FindBox, 5000, false) == nullptr;
     }
     printf("%s unknown\n", command);
     return false;
@@ -132,11 +128,9 @@ int RecordStart(const std::string& module) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
-    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-
+    const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
     const char* named = getenv("SKH_TEST_START_RECORD");
     const std::string record = named != nullptr ? named : module + ".started";
-    const std::string temporary = record + ".tmp";
     std::string text;
     if (FILE* old = fopen(record.c_str(), "rb")) {
         char buffer[4096];
@@ -145,12 +139,12 @@ int RecordStart(const std::string& module) {
     }
     text += "cwd=" + std::string(folder) + " args=" + Arguments() +
             " show=" + std::to_string(show) + "\n";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (file == nullptr)
+    FILE* file = fopen((record + ".tmp").c_str(), "wb");
+    if (file == nullptr || fwrite(text.data(), 1, text.size(), file) != text.size() ||
+        fclose(file) != 0)
         return 1;
-    fwrite(text.data(), 1, text.size(), file);
-    fclose(file);
-    return MoveFileExA(temporary.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+    return MoveFileExA((record + ".tmp").c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0
+                                                                                             : 1;
 }
 
 int ListProcesses(const char* module, int argc, char** argv) {
