@@ -35,27 +35,25 @@ STATE = sys.argv[1]
 LOG_LOCK = threading.Lock()
 
 
-def fault_for(path, take=False):
+def read_lines(name):
     try:
-        with open(os.path.join(STATE, "faults.txt"), encoding="latin-1") as f:
-            lines = f.read().splitlines()
+        with open(os.path.join(STATE, name), encoding="latin-1") as f:
+            return f.read().splitlines()
     except FileNotFoundError:
-        return None, ""
-    for line in lines:
+        return []
+
+
+def fault_for(path, take=False):
+    for line in read_lines("faults.txt"):
         parts = line.split(" ", 2) + [""]
         if parts[0] != path:
             continue
         if parts[1].startswith("once-"):
-            used = os.path.join(STATE, "faults.used")
             with LOG_LOCK:
-                try:
-                    with open(used, encoding="latin-1") as f:
-                        if line in f.read().splitlines():
-                            continue
-                except FileNotFoundError:
-                    pass
+                if line in read_lines("faults.used"):
+                    continue
                 if take:
-                    with open(used, "a", encoding="latin-1") as f:
+                    with open(os.path.join(STATE, "faults.used"), "a", encoding="latin-1") as f:
                         f.write(line + "\n")
             parts[1] = parts[1][5:]
         return parts[1], parts[2]

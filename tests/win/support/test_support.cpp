@@ -79,6 +79,35 @@ int DrainPostedMessages(UINT message) {
     return count;
 }
 
+// CryptoAPI's SHA-256 (or SHA-1) fed piece by piece.
+struct Hasher {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    explicit Hasher(ALG_ID algorithm = CALG_SHA_256) {
+        CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
+        CryptCreateHash(provider, algorithm, 0, 0, &hash);
+    }
+    ~Hasher() {
+        CryptDestroyHash(hash);
+        CryptReleaseContext(provider, 0);
+    }
+    Hasher& Add(const char* data, size_t size) {
+        CryptHashData(hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
+        return *this;
+    }
+    void Finish(unsigned char* out, DWORD length = kSha256Bytes) {
+        CryptGetHashParam(hash, HP_HASHVAL, out, &length, 0);
+    }
+};
+
+std::string HexDigest(ALG_ID algorithm, const std::string& bytes, DWORD length) {
+    unsigned char digest[kSha256Bytes];
+    char hex[2 * kSha256Bytes + 1];
+    Hasher(algorithm).Add(bytes.data(), bytes.size()).Finish(digest, length);
+    WriteLowerHex(digest, length, hex);
+    return hex;
+}
+
 }  // namespace
 
 std::string ServerDir() {
@@ -239,11 +268,10 @@ PatchRunResult RunPatchThread() {
             MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_PATCH_FINISHED) {
+            if (msg.message == WM_PATCH_FINISHED)
+                ++result.finishedMessages;
+            else
                 DispatchMessageA(&msg);
-                continue;
-            }
-            ++result.finishedMessages;
         }
     }
     CloseHandle(thread);
@@ -273,39 +301,6 @@ NewsRunResult RunNewsThread() {
     CloseHandle(thread);
     return {DrainPostedMessages(WM_NEWS_READY), gNewsCountWhenPosted};
 }
-
-namespace {
-
-// CryptoAPI's SHA-256 (or SHA-1) fed piece by piece.
-struct Hasher {
-    HCRYPTPROV provider = 0;
-    HCRYPTHASH hash = 0;
-    explicit Hasher(ALG_ID algorithm = CALG_SHA_256) {
-        CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
-        CryptCreateHash(provider, algorithm, 0, 0, &hash);
-    }
-    ~Hasher() {
-        CryptDestroyHash(hash);
-        CryptReleaseContext(provider, 0);
-    }
-    Hasher& Add(const char* data, size_t size) {
-        CryptHashData(hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
-        return *this;
-    }
-    void Finish(unsigned char* out, DWORD length = kSha256Bytes) {
-        CryptGetHashParam(hash, HP_HASHVAL, out, &length, 0);
-    }
-};
-
-std::string HexDigest(ALG_ID algorithm, const std::string& bytes, DWORD length) {
-    unsigned char digest[kSha256Bytes];
-    char hex[2 * kSha256Bytes + 1];
-    Hasher(algorithm).Add(bytes.data(), bytes.size()).Finish(digest, length);
-    WriteLowerHex(digest, length, hex);
-    return hex;
-}
-
-}  // namespace
 
 std::string Sha256Hex(const std::string& bytes) {
     return HexDigest(CALG_SHA_256, bytes, kSha256Bytes);

@@ -36,8 +36,8 @@ int CountRequests(const std::string& requestPath);
 // The paths requested below prefix ("/skh-full/"), in order.
 std::vector<std::string> RequestedBelow(const std::string& prefix);
 
-// This executable's own folder on C:, emptied by the harness before each run, so that test
-// executables running side by side never meet; below it, a new folder ending in a backslash.
+// This executable's own folder on C:, emptied by the harness before each run; below it, a new
+// folder ending in a backslash.
 std::string TestRoot();
 std::string MakeGameDir(const std::string& name);
 // The stand-in program (tests/win/stubs/stand_in.cpp), which records its start when copied.
@@ -49,8 +49,8 @@ bool FileExists(const std::string& path);
 // Every file below a folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListFilesRecursive(const std::string& folder);
 
-// Resets LauncherState to its start-up values, points the patch code at root, sets gameDir
-// and gives the workers a real window of this thread to invalidate and post to.
+// Resets LauncherState, faults and the request log, points the patch code at root, sets gameDir
+// and gives the workers a window of this thread to post to.
 void ResetLauncherForRun(const std::string& gameDir, const std::string& root = ServerUrl());
 
 struct PatchRunResult {
@@ -60,15 +60,12 @@ struct PatchRunResult {
     int finalPercent;
     std::vector<StatusRecord> steps;  // every status line of the run
 };
-// Runs PatchThreadProc on a worker thread, as the launcher does, while this thread pumps
-// messages; returns after the worker has ended and the queue is drained.
+// Runs PatchThreadProc on a worker thread while this thread pumps messages, as the launcher does.
 PatchRunResult RunPatchThread();
 
-// Runs NewsThreadProc on a thread of its own: the WM_NEWS_READY posts it made, and newsCount
-// as it stood inside the PostMessageA call.
 struct NewsRunResult {
-    int posts;
-    int countWhenPosted;
+    int posts;            // WM_NEWS_READY posts
+    int countWhenPosted;  // newsCount inside the PostMessageA call
 };
 NewsRunResult RunNewsThread();
 
@@ -79,9 +76,8 @@ HANDLE LastOfNewHandles();
 // SHA-256 and SHA-1 of bytes as lowercase digits, through CryptoAPI.
 std::string Sha256Hex(const std::string& bytes);
 std::string Sha1Hex(const std::string& bytes);
-// The chunk index of zeros zero bytes (a multiple of the largest chunk, which is what zeros are
-// cut into) followed by content, as the publishing tool writes it: cut by the launcher's own
-// cutter, hashed here; with a wrong whole-file SHA-256 when wrongDigest.
+// The chunk index of zeros zero bytes (a multiple of the largest chunk) followed by content, cut
+// by the launcher's own cutter, hashed here; with a wrong whole-file SHA-256 when wrongDigest.
 std::string ChunkIndexFor(const std::string& content, bool wrongDigest = false, int64_t zeros = 0);
 // Makes a sparse file of zeros zero bytes followed by tail.
 void WriteSparseFile(const std::string& path, int64_t zeros, const std::string& tail);
