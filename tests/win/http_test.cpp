@@ -20,7 +20,6 @@ constexpr char kBody[] = "hello world";  // 11 bytes
 constexpr char kBodySha1[] = "2aae6c35c94fcfb415dbe95f408b9ce91ee846ed";
 constexpr int kOld = -2;         // the destination still holds its old contents
 constexpr int kNotFetched = -3;  // WinINet cannot tell this cut from an end
-constexpr char kAllRetries[] = "1000 2000 4000 ";
 constexpr char kAllRetriesTwice[] = "1000 2000 4000 1000 2000 4000 ";
 
 // The text fetched, or "-" when there is none.
@@ -84,7 +83,7 @@ TEST_F(HttpTest, EachServerFaultGivesItsResultAndNeverAnErrorPageAsData) {
         {"cut 5", -1, -1, nullptr, false, kOld, "a.bin: body ended after 5 of 11 bytes",
          kAllRetriesTwice},
         {"cut_nolength 5", kNotFetched, 11, nullptr, false, kOld,
-         "holds 5 bytes, the manifest lists 11", kAllRetries},
+         "holds 5 bytes, the manifest lists 11", "1000 2000 4000 "},
         // Once only: the retry succeeds, after the pause the host asks for (the rule is native).
         {"once-reset", 11, 11, kBodySha1, true, 11, "retry 1 of 3 in 1000 ms after: GET ", "1000 "},
         {"once-status 503 0", 11, 11, nullptr, true, 11, "HTTP status 503", "0 "},
