@@ -2,8 +2,9 @@
 # The operator's path: a client published and signed with skh_publish, served by nginx with the
 # operator's guide's configuration, patches empty game folders to exact copies, names with
 # blanks and Windows-1252 letters included, with a launcher built without a key and with one;
-# that configuration sends the cache headers the guide gives each path; a second version whose
-# big archive changed inside is synced by its chunks; and a cut download resumes by a range.
+# a second version whose big archive changed inside is synced by nginx's 206 answers; and the
+# configuration sends the cache headers the guide gives each path. (A cut download resuming
+# under its validator is shown by http_test.)
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin nginx || exit 1
@@ -85,40 +86,4 @@ for path in skh-full/version.txt skh-full/manifest.txt skh-share/patcher_version
 done
 check "the news may be cached for a minute" max-age=60 "$(cache_of skh-share/news.txt)"
 
-# A download above 8 MiB that breaks off resumes from its part file: a second nginx on the same
-# tree sends slowly enough for its worker to be ended in mid-body; its master starts another,
-# which answers the launcher's Range with If-Range by a 206 of the rest.
-rm "$www/skh-share/patcher_version.txt"  # no hand-over to the offer of the section above
-head -c 20971520 /dev/urandom >"$client/data/voice.bank"
-"$tool" publish --version 2026.3 --key "$keys/release_private.pem" "$client" "$www" >/dev/null ||
-    fail "publish 2026.3"
-skh_start_nginx "$www" "$state/slow" "$ca" "limit_rate_after 4m; limit_rate 8m;" ||
-    fail "the slow nginx did not start"
-master=${skh_pids[-1]}
-game=$WINEPREFIX/drive_c/skh-tests/e2e/nginx-bench_driver
-part=$game/data/voice.bank.skh2026-part
-wine "$build/bench/bench_driver.exe" patch-run "$SKH_NGINX_URL" \
-    "C:\\skh-tests\\e2e\\nginx-bench_driver\\" >/dev/null 2>&1 &
-run=$!
-for _ in $(seq 600); do
-    [ "$(stat -c %s "$part" 2>/dev/null || echo 0)" -ge 6291456 ] && break
-    sleep 0.05
-done
-for stat in /proc/[0-9]*/stat; do  # the worker: the child of the master this test started
-    read -r worker _ _ parent _ <"$stat" 2>/dev/null && [ "$parent" = "$master" ] &&
-        kill -9 "$worker"
-done
-wait "$run"
-check "a cut download is resumed" "Update selesai (1 file). Siap dimainkan!" \
-    "$(tr -d '\r' <"$game/SKH2026_patch.log" | sed -n 's/^final status: //p')"
-cmp -s "$client/data/voice.bank" "$game/data/voice.bank" && pass "the resumed file is whole" ||
-    fail "the resumed file differs"
-# The ended worker logs nothing of its answer: the log holds the 206 alone, of no more than the
-# 14 MiB that were missing when the worker was ended.
-sent=$(awk '$7 == "/skh-full/data/voice.bank" { n[$9]++; s[$9] += $10 }
-            END { print n[200] + 0, n[206] + 0, s[206] + 0 }' "$state/slow/access.log")
-read -r whole ranges bytes <<<"$sent"
-[ "$whole" = 0 ] && [ "$ranges" = 1 ] && [ "$bytes" -le 14680064 ] &&
-    pass "the rest came in one 206 of $bytes bytes" ||
-    fail "answers for the resumed file: $sent (200s, 206s, bytes in 206s)"
 report

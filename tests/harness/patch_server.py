@@ -1,28 +1,26 @@
 #!/usr/bin/env python3
 """Local HTTPS patch server for the launcher's tests.
 
-Usage: patch_server.py STATE_DIR CERT KEY PORT_FILE. Serves STATE_DIR/www, appends each
-request to STATE_DIR/requests.log (method, path as sent, then "Name: value" headers, tab-
-separated), appends the body bytes each answer sent to STATE_DIR/served.log ("<path> <bytes>")
-and before each request reads STATE_DIR/faults.txt, lines "<path as sent> <kind> [arg]"; the
-first line of the path that applies is taken, and a kind written "once-<kind>" applies to one
-request only, until faults.used is removed with faults.txt:
-  status CODE [S]  answer CODE with an HTML error page, with "Retry-After: S" when S is given
+Usage: patch_server.py STATE_DIR CERT KEY PORT_FILE. Serves STATE_DIR/www, answering "Range:
+bytes=FIRST-[LAST]" with a 206 unless If-Range is not the file's ETag, from the file piece by
+piece so that sparse files of any size serve. Logs each request to requests.log (method, path
+as sent, "Name: value" headers, tab-separated) and each answer's body bytes to served.log
+("<path> <bytes>"). Before each request it reads faults.txt, lines "<path as sent> <kind>
+[arg]": the path's first line applies, one written "once-<kind>" to one request only, until
+faults.used is removed with faults.txt:
+  status CODE [S]  an HTML error page, with "Retry-After: S" when S is given
   reset            close the connection without any answer
-  stall SECONDS    send nothing until the line is gone from faults.txt or SECONDS have
-                   passed, then close
+  stall SECONDS    nothing until the line is gone or SECONDS have passed, then close
   empty            200 with a zero-byte body
   cut BYTES        announce the full length, send BYTES of the body, then close
-  cut_nolength N   no Content-Length, send N bytes of the body, then close
+  cut_nolength N   no Content-Length, N bytes of the body, then close
   nolength         the whole body without a Content-Length header
   trickle DELAY    the body in 512-byte pieces, DELAY seconds apart
   norange          answer a Range request with 200 and the whole file
   badrange         answer a Range request with the bytes one further on, and say so
   corrupt OFFSET   flip the file's byte at OFFSET wherever a body carries it
-A "Range: bytes=FIRST-LAST" or "bytes=FIRST-" request is otherwise answered 206 with those
-bytes, unless its If-Range is not the file's ETag; bodies are read from the file piece by piece,
-so that a sparse file of any size can be served.
 """
+import io
 import os
 import socket
 import ssl
@@ -37,28 +35,25 @@ STATE = sys.argv[1]
 LOG_LOCK = threading.Lock()
 
 
-def fault_for(path, take=False):
+def read_lines(name):
     try:
-        with open(os.path.join(STATE, "faults.txt"), encoding="latin-1") as f:
-            lines = f.read().splitlines()
+        with open(os.path.join(STATE, name), encoding="latin-1") as f:
+            return f.read().splitlines()
     except FileNotFoundError:
-        return None, ""
-    for line in lines:
+        return []
+
+
+def fault_for(path, take=False):
+    for line in read_lines("faults.txt"):
         parts = line.split(" ", 2) + [""]
         if parts[0] != path:
             continue
         if parts[1].startswith("once-"):
-            # Applied once-lines are kept in faults.used, which goes with faults.txt.
-            used = os.path.join(STATE, "faults.used")
             with LOG_LOCK:
-                try:
-                    with open(used, encoding="latin-1") as f:
-                        if line in f.read().splitlines():
-                            continue
-                except FileNotFoundError:
-                    pass
+                if line in read_lines("faults.used"):
+                    continue
                 if take:
-                    with open(used, "a", encoding="latin-1") as f:
+                    with open(os.path.join(STATE, "faults.used"), "a", encoding="latin-1") as f:
                         f.write(line + "\n")
             parts[1] = parts[1][5:]
         return parts[1], parts[2]
@@ -82,43 +77,31 @@ class Handler(BaseHTTPRequestHandler):
         full = os.path.realpath(os.path.join(www, rel))
         return full if full.startswith(www + b"/") and os.path.isfile(full) else None
 
-    def send_body(self, code, body, length=True, close_after=None, pause=0.0, headers=()):
+    def answer(self, code, source, first, count, headers=(), length=True, cut=None, corrupt=None,
+               pause=0.0):
+        """Sends count bytes of the file object source from first, in pieces, cut after cut."""
         self.send_response(code)
         if length:
-            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Content-Length", str(count))
         for name, value in headers:
             self.send_header(name, value)
         self.send_header("Connection", "close")
         self.end_headers()
-        body = body[:close_after] if close_after is not None else body
-        for start in range(0, len(body), 512 if pause else len(body) or 1):
-            self.wfile.write(body[start:start + (512 if pause else len(body))])
+        left = count if cut is None else min(count, cut)
+        note_served(self.path, left)
+        source.seek(first)
+        at = first
+        while left > 0:
+            piece = bytearray(source.read(min(left, 512 if pause else 1 << 20)))
+            if not piece:
+                break
+            if corrupt is not None and at <= corrupt < at + len(piece):
+                piece[corrupt - at] ^= 0xFF
+            self.wfile.write(piece)
             self.wfile.flush()
             time.sleep(pause)
-        note_served(self.path, len(body))
-
-    def send_file_part(self, path, code, first, count, close_after, corrupt, headers):
-        """Sends count bytes of the file from first, in pieces, cut after close_after."""
-        self.send_response(code)
-        self.send_header("Content-Length", str(count))
-        for name, value in headers:
-            self.send_header(name, value)
-        self.send_header("Connection", "close")
-        self.end_headers()
-        left = count if close_after is None else min(count, close_after)
-        note_served(self.path, left)
-        with open(path, "rb") as f:
-            f.seek(first)
-            at = first
-            while left > 0:
-                piece = bytearray(f.read(min(left, 1 << 20)))
-                if not piece:
-                    break
-                if corrupt is not None and at <= corrupt < at + len(piece):
-                    piece[corrupt - at] ^= 0xFF
-                self.wfile.write(piece)
-                at += len(piece)
-                left -= len(piece)
+            at += len(piece)
+            left -= len(piece)
 
     def do_GET(self):
         line = "\t".join([self.command, self.path] + [f"{k}: {v}" for k, v in self.headers.items()])
@@ -136,37 +119,32 @@ class Handler(BaseHTTPRequestHandler):
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.connection.close()
             return
-        if kind == "status":
-            code, *after = arg.split(" ")
-            self.send_body(int(code), f"<html><body><h1>{code}</h1></body></html>\n".encode(),
-                           headers=[("Retry-After", after[0])] if after else [])
-            return
         path = self.local_file()
-        if kind == "empty" or path is None:
-            self.send_body(200 if kind == "empty" else 404, b"")
+        if kind in ("status", "empty") or path is None:
+            code, *after = arg.split(" ") if kind == "status" else [200 if kind == "empty" else 404]
+            page = f"<html><body><h1>{code}</h1></body></html>\n".encode()
+            page = b"" if kind == "empty" else page
+            self.answer(int(code), io.BytesIO(page), 0, len(page),
+                        [("Retry-After", after[0])] if after else [])
             return
         size = os.path.getsize(path)
         etag = f'"{os.stat(path).st_mtime_ns:x}-{size:x}"'
         asked = self.headers.get("Range", "")
-        if self.headers.get("If-Range", etag) != etag:
+        first, last, code, headers = 0, size - 1, 200, [("ETag", etag)]
+        if self.headers.get("If-Range", etag) != etag or kind == "norange":
             asked = ""
-        if asked.startswith("bytes=") and kind != "norange" or kind in ("cut", "corrupt"):
-            first, last = 0, size - 1
-            code, headers = 200, [("ETag", etag)]
-            if asked.startswith("bytes=") and kind != "norange":
-                first, last = (int(x) if x else size - 1 for x in asked[6:].split("-"))
-                if kind == "badrange":
-                    first, last = first + 1, min(last + 1, size - 1)
-                code, headers = 206, [("ETag", etag), ("Content-Range", f"bytes {first}-{last}/{size}")]
-            self.send_file_part(path, code, first, last - first + 1,
-                                int(arg) if kind == "cut" else None,
-                                int(arg) if kind == "corrupt" else None, headers)
-            return
+        if asked.startswith("bytes="):
+            first, last = (int(x) if x else size - 1 for x in asked[6:].split("-"))
+            if kind == "badrange":
+                first, last = first + 1, min(last + 1, size - 1)
+            code = 206
+            headers.append(("Content-Range", f"bytes {first}-{last}/{size}"))
         with open(path, "rb") as f:
-            body = f.read()
-        self.send_body(200, body, length=kind not in ("cut_nolength", "nolength"),
-                       close_after=int(arg) if kind in ("cut", "cut_nolength") else None,
-                       pause=float(arg) if kind == "trickle" else 0.0, headers=[("ETag", etag)])
+            self.answer(code, f, first, last - first + 1, headers,
+                        length=kind not in ("cut_nolength", "nolength"),
+                        cut=int(arg) if kind in ("cut", "cut_nolength") else None,
+                        corrupt=int(arg) if kind == "corrupt" else None,
+                        pause=float(arg) if kind == "trickle" else 0.0)
 
 
 class Server(ThreadingHTTPServer):

@@ -25,29 +25,16 @@ TEST(Transfer, OnlyFaultsThatMayPassAreTriedAgain) {
 }
 
 TEST(Transfer, PausesGrowUnlessTheHostAsksForAShortOne) {
-    const struct {
-        int retry;
-        const char* retryAfter;
-        int pauseMs;
-    } rows[] = {
-        {1, nullptr, 1000},
-        {2, nullptr, 2000},
-        {3, nullptr, 4000},
-        {1, "30", 30000},
-        {3, "0", 0},
-        {2, "7", 7000},
+    const int usual[] = {0, 1000, 2000, 4000};
+    for (int retry = 1; retry <= 3; ++retry) {
+        EXPECT_EQ(RetryPauseMs(retry, nullptr, 0), usual[retry]);
         // Too long, a date, a sign, a fraction, empty: the usual pause.
-        {2, "31", 2000},
-        {1, "Wed, 21 Oct 2026 07:28:00 GMT", 1000},
-        {1, "-1", 1000},
-        {3, "1.5", 4000},
-        {2, "", 2000},
-    };
-    for (const auto& row : rows) {
-        const size_t length = row.retryAfter != nullptr ? strlen(row.retryAfter) : 0;
-        EXPECT_EQ(RetryPauseMs(row.retry, row.retryAfter, length), row.pauseMs)
-            << row.retry << " " << (row.retryAfter != nullptr ? row.retryAfter : "none");
+        for (const char* asked : {"31", "Wed, 21 Oct 2026 07:28:00 GMT", "-1", "1.5", ""})
+            EXPECT_EQ(RetryPauseMs(retry, asked, strlen(asked)), usual[retry]) << asked;
     }
+    EXPECT_EQ(RetryPauseMs(1, "30", 2), 30000);
+    EXPECT_EQ(RetryPauseMs(2, "7", 1), 7000);
+    EXPECT_EQ(RetryPauseMs(3, "0", 1), 0);
 }
 
 TEST(Transfer, AResumeNamesTheRestAndTheValidatorOfTheFirstAnswer) {

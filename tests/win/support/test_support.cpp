@@ -1,5 +1,4 @@
-// Shared fixtures of the Windows tests: the local patch server, game folders, file helpers,
-// and the two workers run as the launcher runs them.
+// Shared fixtures of the Windows tests (see test_support.h).
 #include <winsock2.h>
 
 #include "support/test_support.h"
@@ -21,6 +20,7 @@
 #include "patch/chunk_index.h"
 #include "patch/chunker.h"
 #include "patch/patch_run_win.h"
+#include "support/import_hook.h"
 
 namespace {
 
@@ -33,17 +33,79 @@ std::string EnvOrDie(const char* name) {
     return value;
 }
 
+std::filesystem::path ThisProgram() {
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    return module;
+}
+
 std::string ServedPath(const std::string& relativePath) {
     std::string path = ServerDir() + "\\www\\" + relativePath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
+// What the workers had published when they posted, read inside PostMessageA: a store placed
+// after the post would still be seen by the time this thread took the message.
+int gFlagWhenPosted = -1;
+int gNewsCountWhenPosted = -2;
+void* gRealPostMessage = nullptr;
+
+BOOL WINAPI PostNotingState(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PATCH_FINISHED)
+        gFlagWhenPosted = gState.patchFinished.load();
+    if (message == WM_NEWS_READY)
+        gNewsCountWhenPosted = gState.newsCount.load();
+    return reinterpret_cast<decltype(&PostMessageA)>(gRealPostMessage)(window, message, wParam,
+                                                                       lParam);
+}
+
 // The window the workers invalidate and post to: a message-only window of this thread.
 HWND TestMainWindow() {
-    static HWND window =
-        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    static HWND window = [] {
+        gRealPostMessage =
+            RedirectImport("USER32.dll", "PostMessageA", reinterpret_cast<void*>(PostNotingState));
+        return CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                               nullptr);
+    }();
     return window;
+}
+
+int DrainPostedMessages(UINT message) {
+    int count = 0;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, message, message, PM_REMOVE))
+        ++count;
+    return count;
+}
+
+// CryptoAPI's SHA-256 (or SHA-1) fed piece by piece.
+struct Hasher {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    explicit Hasher(ALG_ID algorithm = CALG_SHA_256) {
+        CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
+        CryptCreateHash(provider, algorithm, 0, 0, &hash);
+    }
+    ~Hasher() {
+        CryptDestroyHash(hash);
+        CryptReleaseContext(provider, 0);
+    }
+    Hasher& Add(const char* data, size_t size) {
+        CryptHashData(hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
+        return *this;
+    }
+    void Finish(unsigned char* out, DWORD length = kSha256Bytes) {
+        CryptGetHashParam(hash, HP_HASHVAL, out, &length, 0);
+    }
+};
+
+std::string HexDigest(ALG_ID algorithm, const std::string& bytes, DWORD length) {
+    unsigned char digest[kSha256Bytes];
+    char hex[2 * kSha256Bytes + 1];
+    Hasher(algorithm).Add(bytes.data(), bytes.size()).Finish(digest, length);
+    WriteLowerHex(digest, length, hex);
+    return hex;
 }
 
 }  // namespace
@@ -136,13 +198,9 @@ std::vector<std::string> RequestedBelow(const std::string& prefix) {
 }
 
 std::string TestRoot() {
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    *strrchr(module, '.') = '\0';
-    CreateDirectoryA("C:\\skh-tests", nullptr);
-    std::string root = "C:\\skh-tests\\" + std::string(strrchr(module, '\\') + 1) + "\\";
-    CreateDirectoryA(root.c_str(), nullptr);
-    return root;
+    const std::string root = "C:\\skh-tests\\" + ThisProgram().stem().string();
+    std::filesystem::create_directories(root);
+    return root + "\\";
 }
 
 std::string MakeGameDir(const std::string& name) {
@@ -153,10 +211,7 @@ std::string MakeGameDir(const std::string& name) {
 }
 
 std::string StandInPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    *(strrchr(path, '\\') + 1) = '\0';
-    return std::string(path) + "stand_in.exe";
+    return ThisProgram().replace_filename("stand_in.exe").string();
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -174,11 +229,6 @@ void WriteFileBytes(const std::string& path, const std::string& content) {
 bool FileExists(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::vector<std::string> ListFilesRecursive(const std::string& folder) {
@@ -207,16 +257,9 @@ void ResetLauncherForRun(const std::string& gameDir, const std::string& root) {
     ClearRequests();
 }
 
-int DrainPostedMessages(UINT message) {
-    int count = 0;
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, message, message, PM_REMOVE))
-        ++count;
-    return count;
-}
-
 PatchRunResult RunPatchThread() {
     PatchRunResult result = {0, false, "", 0, {}};
+    gFlagWhenPosted = -1;
     HANDLE thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PatchThreadProc, nullptr, 0, nullptr));
     // Other messages (the status area's paints) are served, as the launcher's loop does.
@@ -225,15 +268,14 @@ PatchRunResult RunPatchThread() {
             MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_PATCH_FINISHED) {
+            if (msg.message == WM_PATCH_FINISHED)
+                ++result.finishedMessages;
+            else
                 DispatchMessageA(&msg);
-                continue;
-            }
-            ++result.finishedMessages;
-            result.flagSetWhenPosted = gState.patchFinished.load() == 1;
         }
     }
     CloseHandle(thread);
+    result.flagSetWhenPosted = gFlagWhenPosted == 1;
     char status[kStatusTextSize];
     ReadStatusText(status);
     result.finalStatus = status;
@@ -251,82 +293,36 @@ HANDLE LastOfNewHandles() {
     return probes[255];
 }
 
-int RunNewsThread() {
+NewsRunResult RunNewsThread() {
+    gNewsCountWhenPosted = -2;
     HANDLE thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, NewsThreadProc, nullptr, 0, nullptr));
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
-    return DrainPostedMessages(WM_NEWS_READY);
+    return {DrainPostedMessages(WM_NEWS_READY), gNewsCountWhenPosted};
 }
-
-namespace {
-
-// CryptoAPI's SHA-256 (or SHA-1) fed piece by piece; zeros zero bytes first.
-struct Sha256State {
-    HCRYPTPROV provider = 0;
-    HCRYPTHASH hash = 0;
-    explicit Sha256State(ALG_ID algorithm = CALG_SHA_256) {
-        CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
-        CryptCreateHash(provider, algorithm, 0, 0, &hash);
-    }
-    ~Sha256State() {
-        CryptDestroyHash(hash);
-        CryptReleaseContext(provider, 0);
-    }
-    void Add(const char* data, size_t size) {
-        CryptHashData(hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
-    }
-    void AddZeros(int64_t count) {
-        static const std::string zeros(1 << 20, '\0');
-        for (; count > 0; count -= zeros.size())
-            Add(zeros.data(), count < static_cast<int64_t>(zeros.size()) ? count : zeros.size());
-    }
-    void Finish(unsigned char* out) {
-        DWORD length = kSha256Bytes;
-        CryptGetHashParam(hash, HP_HASHVAL, out, &length, 0);
-    }
-};
-
-void Sha256(const char* data, size_t size, unsigned char* out) {
-    Sha256State state;
-    state.Add(data, size);
-    state.Finish(out);
-}
-
-}  // namespace
 
 std::string Sha256Hex(const std::string& bytes) {
-    unsigned char digest[kSha256Bytes];
-    char hex[kSha256Length + 1];
-    Sha256(bytes.data(), bytes.size(), digest);
-    WriteLowerHex(digest, kSha256Bytes, hex);
-    return hex;
+    return HexDigest(CALG_SHA_256, bytes, kSha256Bytes);
 }
 
 std::string Sha1Hex(const std::string& bytes) {
-    unsigned char digest[kDigestBytes];
-    char hex[kDigestLength + 1];
-    Sha256State state(CALG_SHA1);
-    state.Add(bytes.data(), bytes.size());
-    DWORD length = kDigestBytes;
-    CryptGetHashParam(state.hash, HP_HASHVAL, digest, &length, 0);
-    WriteLowerHex(digest, kDigestBytes, hex);
-    return hex;
+    return HexDigest(CALG_SHA1, bytes, kDigestBytes);
 }
 
 std::string ChunkIndexFor(const std::string& content, bool wrongDigest, int64_t zeros) {
     ChunkIndex index;
     index.fileSize = zeros + static_cast<int64_t>(content.size());
-    Sha256State whole;
-    whole.AddZeros(zeros);
-    whole.Add(content.data(), content.size());
-    whole.Finish(index.fileSha256);
-    index.fileSha256[0] ^= wrongDigest ? 1 : 0;
-    ChunkRecord zeroChunk = {0, kChunkMaxSize, {}};
+    Hasher whole;
     const std::string zeroBytes(kChunkMaxSize, '\0');
-    Sha256(zeroBytes.data(), zeroBytes.size(), zeroChunk.sha256);
-    for (; zeroChunk.offset < zeros; zeroChunk.offset += kChunkMaxSize)
+    ChunkRecord zeroChunk = {0, kChunkMaxSize, {}};
+    Hasher().Add(zeroBytes.data(), zeroBytes.size()).Finish(zeroChunk.sha256);
+    for (; zeroChunk.offset < zeros; zeroChunk.offset += kChunkMaxSize) {
         index.chunks.push_back(zeroChunk);
+        whole.Add(zeroBytes.data(), zeroBytes.size());
+    }
+    whole.Add(content.data(), content.size()).Finish(index.fileSha256);
+    index.fileSha256[0] ^= wrongDigest ? 1 : 0;
     ChunkCutter cutter;
     const auto* data = reinterpret_cast<const unsigned char*>(content.data());
     for (size_t start = 0, at = 0; at < content.size();) {
@@ -336,7 +332,7 @@ std::string ChunkIndexFor(const std::string& content, bool wrongDigest, int64_t 
             continue;
         ChunkRecord record = {
             zeros + static_cast<int64_t>(start), static_cast<uint32_t>(at - start), {}};
-        Sha256(content.data() + start, at - start, record.sha256);
+        Hasher().Add(content.data() + start, at - start).Finish(record.sha256);
         index.chunks.push_back(record);
         start = at;
     }
@@ -353,8 +349,4 @@ void WriteSparseFile(const std::string& path, int64_t zeros, const std::string& 
     DWORD written = 0;
     WriteFile(file, tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr);
     CloseHandle(file);
-}
-
-void ServeSparseFile(const std::string& relativePath, int64_t zeros, const std::string& tail) {
-    WriteSparseFile(ServedPath(relativePath), zeros, tail);
 }

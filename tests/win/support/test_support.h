@@ -15,6 +15,8 @@ std::string FromUnix(const std::string& unixPath);
 // The harness's local HTTPS server as https://localhost:PORT; an address nobody listens on.
 std::string ServerUrl();
 std::string DeadServerUrl();
+// The server's own folder, which holds its faults and logs; what it serves lies below "www".
+std::string ServerDir();
 
 // Files the server publishes, by path below its root ("skh-full/version.txt").
 void ServeFile(const std::string& relativePath, const std::string& content);
@@ -34,55 +36,48 @@ int CountRequests(const std::string& requestPath);
 // The paths requested below prefix ("/skh-full/"), in order.
 std::vector<std::string> RequestedBelow(const std::string& prefix);
 
-// This executable's own folder on C:, emptied by the harness before each run, so that test
-// executables running side by side never meet; below it, a new folder ending in a backslash.
+// This executable's own folder on C:, emptied by the harness before each run; below it, a new
+// folder ending in a backslash.
 std::string TestRoot();
 std::string MakeGameDir(const std::string& name);
 // The stand-in program (tests/win/stubs/stand_in.cpp), which records its start when copied.
 std::string StandInPath();
 
-// The patch server's own folder, which holds its faults and its logs.
-std::string ServerDir();
-
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
 // Every file below a folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListFilesRecursive(const std::string& folder);
 
-// Resets LauncherState to its start-up values, points the patch code at root, sets gameDir
-// and gives the workers a real window of this thread to invalidate and post to.
+// Resets LauncherState, faults and the request log, points the patch code at root, sets gameDir
+// and gives the workers a window of this thread to post to.
 void ResetLauncherForRun(const std::string& gameDir, const std::string& root = ServerUrl());
-int DrainPostedMessages(UINT message);
 
 struct PatchRunResult {
-    int finishedMessages;     // WM_PATCH_FINISHED posts seen
-    bool flagSetWhenPosted;   // patchFinished was already 1 when the message arrived
+    int finishedMessages;     // WM_PATCH_FINISHED posts taken from the queue
+    bool flagSetWhenPosted;   // patchFinished was 1 inside the PostMessageA call itself
     std::string finalStatus;  // statusText after the run
     int finalPercent;
     std::vector<StatusRecord> steps;  // every status line of the run
 };
-// Runs PatchThreadProc on a worker thread, as the launcher does, while this thread pumps
-// messages; returns after the worker has ended and the queue is drained.
+// Runs PatchThreadProc on a worker thread while this thread pumps messages, as the launcher does.
 PatchRunResult RunPatchThread();
 
-// Wine's GetProcessHandleCount answers 0. A new handle takes the lowest free slot of the
-// process's table, so the last of 256 new handles lands one slot higher for every handle left
-// open since the last call. (The lowest free slot alone would not show it: a worker thread's
-// own handle takes that slot during a run and frees it after.)
-HANDLE LastOfNewHandles();
+struct NewsRunResult {
+    int posts;            // WM_NEWS_READY posts
+    int countWhenPosted;  // newsCount inside the PostMessageA call
+};
+NewsRunResult RunNewsThread();
 
-// Runs NewsThreadProc on a thread of its own and returns the WM_NEWS_READY posts it made.
-int RunNewsThread();
+// Wine's GetProcessHandleCount answers 0. A new handle takes the lowest free slot, so the last
+// of 256 new handles lands one slot higher for every handle left open since the last call.
+HANDLE LastOfNewHandles();
 
 // SHA-256 and SHA-1 of bytes as lowercase digits, through CryptoAPI.
 std::string Sha256Hex(const std::string& bytes);
 std::string Sha1Hex(const std::string& bytes);
-// The chunk index of zeros zero bytes (a multiple of the largest chunk, which is what zeros are
-// cut into) followed by content, as the publishing tool writes it: cut by the launcher's own
-// cutter, hashed here; with a wrong whole-file SHA-256 when wrongDigest.
+// The chunk index of zeros zero bytes (a multiple of the largest chunk) followed by content, cut
+// by the launcher's own cutter, hashed here; with a wrong whole-file SHA-256 when wrongDigest.
 std::string ChunkIndexFor(const std::string& content, bool wrongDigest = false, int64_t zeros = 0);
-// Makes a sparse file of zeros zero bytes followed by tail; a served one below the server's root.
+// Makes a sparse file of zeros zero bytes followed by tail.
 void WriteSparseFile(const std::string& path, int64_t zeros, const std::string& tail);
-void ServeSparseFile(const std::string& relativePath, int64_t zeros, const std::string& tail);
