@@ -3,8 +3,8 @@
 # operator's guide's configuration, patches empty game folders to exact copies, names with
 # blanks and Windows-1252 letters included, with a launcher built without a key and with one;
 # a second version whose big archive changed inside is synced by nginx's 206 answers; and the
-# configuration sends the cache headers the guide gives each path. (A cut download resuming
-# under its validator is shown by http_test.)
+# configuration sends the cache headers the guide gives each path; a cut download resumes from
+# nginx's own 206.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin nginx || exit 1
@@ -86,4 +86,28 @@ for path in skh-full/version.txt skh-full/manifest.txt skh-share/patcher_version
 done
 check "the news may be cached for a minute" max-age=60 "$(cache_of skh-share/news.txt)"
 
+# A cut download above 8 MiB resumes: a second, slow nginx on the tree has its worker ended in
+# mid-body; the worker its master starts answers the Range with If-Range by a 206 of the rest.
+rm "$www/skh-share/patcher_version.txt"  # no hand-over to the offer above
+head -c 20971520 /dev/urandom >"$client/data/voice.bank"
+"$tool" publish --version 2026.3 --key "$keys/release_private.pem" "$client" "$www" >/dev/null &&
+    skh_start_nginx "$www" "$state/slow" "$ca" "limit_rate_after 4m; limit_rate 8m;" ||
+    fail "publish 2026.3 or the slow nginx"
+master=${skh_pids[-1]} game=$WINEPREFIX/drive_c/skh-tests/e2e/nginx-bench_driver
+wine "$build/bench/bench_driver.exe" patch-run "$SKH_NGINX_URL" \
+    'C:\skh-tests\e2e\nginx-bench_driver\' >/dev/null 2>&1 &
+run=$!
+for _ in $(seq 600); do
+    [ "$(stat -c %s "$game/data/voice.bank.skh2026-part" 2>/dev/null || echo 0)" -ge 6291456 ] && break
+    sleep 0.05
+done
+for stat in /proc/[0-9]*/stat; do  # the worker: the child of the master this test started
+    read -r worker _ _ parent _ <"$stat" 2>/dev/null && [ "$parent" = "$master" ] && kill -9 "$worker"
+done
+wait "$run"
+cmp -s "$client/data/voice.bank" "$game/data/voice.bank" && pass "the cut file is resumed whole" ||
+    fail "the resumed file differs"
+# The ended worker logs nothing: the log holds the 206 alone, of at most the 14 MiB missing.
+check "the rest in one 206 of at most 14 MiB" "0 1 1" "$(awk '$7 == "/skh-full/data/voice.bank" {
+    n[$9]++; s += $10 } END { print n[200] + 0, n[206] + 0, (s <= 14680064) }' "$state/slow/access.log")"
 report
