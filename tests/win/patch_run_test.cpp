@@ -377,20 +377,25 @@ TEST(PatchRunTest, ScenariosEndWithTheirMessageAndTouchNothingOutside) {
              EXPECT_EQ(game.Read("SKH2026_patch.state"), "v1");
          }},
         // Which faults fail a file is the transfer's contract (http_test); here, how a run counts.
-        {"a failed download counts, the rest goes on, the runtime runs, the next start repairs",
+        // A listed digest is checked in an unsigned release too: bent.txt arrives corrupted.
+        {"failed downloads count, the rest goes on, the runtime runs, the next start repairs",
          [](const Game& game) {
-             Publish({{"ok1.txt", kAbc, "big"}}, "missing.txt|5|big\n");
+             Publish({{"ok1.txt", kAbc, "big"}, {"bent.txt", kDog, kDogSha1}},
+                     "missing.txt|5|big\n");
+             SetFault("/skh-full/bent.txt", "corrupt 3");
+             game.Write("bent.txt", kCog);
              game.Write("SKH2026_patch.state", "v0");
              game.PlaceInstaller();
          },
-         Failed(1),
+         Failed(2),
          [](const Game& game, const PatchRunResult& result) {
              EXPECT_EQ(game.Read("ok1.txt"), kAbc);
+             EXPECT_EQ(game.Read("bent.txt"), kCog);
              EXPECT_FALSE(game.Has("missing.txt"));
              EXPECT_EQ(game.Read("SKH2026_patch.state"), "v0");
              Runtime(true)(game, result);
              ServeFile("skh-full/missing.txt", "fixed");
-             EXPECT_EQ(RunIn(game).finalStatus, Updated(1));
+             EXPECT_EQ(RunIn(game).finalStatus, Updated(2));
              EXPECT_EQ(game.Read("SKH2026_patch.state"), "v1");
          }},
         // Which paths are refused is shown natively; here, that they count and are never asked.
