@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The real launcher in one session, as players meet it: SKH2026_Patcher_test.exe copied into a
-# game folder, run under Wine on a 1024x768 display against the local server, clicked with
-# xdotool, looked at with stand_in.exe and photographed. Three parts: held at its start,
-# patching then finished, and one launcher per game folder.
+# The real launcher as players meet it, clicked with xdotool, watched with stand_in.exe and
+# photographed: held at its start, patching then finished, one launcher per game folder.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin session desktop && skh_record_browser || exit 1
@@ -10,13 +8,11 @@ shots=$build/screenshots
 mkdir -p "$shots"
 game=$WINEPREFIX/drive_c/skh-tests/e2e/session
 probe() { wine "$build/tests/win/stand_in.exe" "$@" 2>/dev/null | tr -d '\r'; }
-# Clicks and pixels are at client coordinates: ox, oy is the window's origin on the screen,
-# read back from the window itself.
+# Clicks and pixels are at client coordinates; ox, oy is the window's origin on the screen.
 click() { xdotool mousemove $((ox + $1)) $((oy + $2)) click 1; }
 origin() { IFS=, read -r ox oy _ < <(probe window | sed 's/^rect=//'); }
 at() { origin && [ "$ox,$oy" == "$1" ]; }
-# drag X Y DX DY: presses at (X, Y) and moves by (DX, DY) in two steps, each waited for until
-# the window has followed, then lets go.
+# drag X Y DX DY: presses at (X, Y), moves by (DX, DY) in two steps the window follows, lets go.
 drag() {
     local x=$((ox + $1)) y=$((oy + $2)) to=$((ox + $3)),$((oy + $4))
     local half=$((ox + $3 / 2)),$((oy + $4 / 2))
@@ -34,10 +30,8 @@ pixel() {
 shot() { import -window root -crop 820x520+$ox+$oy +repage "$shots/$1.png"; }
 screen_is() { [ "$(pixel screen "$1" "$2")" == "$3" ]; }
 fresh_game() {
-    rm -rf "$1"
-    mkdir -p "$1/data"
+    rm -rf "$1" && mkdir -p "$1/data" && cp "$www/skh-full/data/"pack0[1-46-8].pak "$1/data/"
     cp "$build/SKH2026_Patcher_test.exe" "$1/SKH2026_Patcher.exe"
-    cp "$www/skh-full/data/"pack0[1-46-8].pak "$1/data/"
 }
 
 mkdir -p "$www/skh-share" "$www/skh-full/data"
@@ -123,7 +117,6 @@ origin
 wait_until 10 screen_is 79 362 120,96,44 || fail "the fifth news row never showed"
 shot patching
 rm -f "$state/faults.txt"
-# The play button turns from its waiting face to its ready one.
 waiting=$(pixel patching 542 443)
 wait_until 60 eval '! screen_is 542 443 "$waiting"' || fail "the play button never became ready"
 shot finished
@@ -157,9 +150,7 @@ check "the run recorded the version" 7 "$(cat "$game/SKH2026_patch.state")"
 
 # ---- 3. One launcher per game folder ---------------------------------------------------
 other=$WINEPREFIX/drive_c/skh-tests/e2e/session-other
-for folder in "$game" "$other"; do
-    fresh_game "$folder"
-done
+fresh_game "$game" && fresh_game "$other"
 rm -f "$state/requests.log"
 start_launcher "$game" && first=$launcher_pid
 start_launcher "$game" && second=$launcher_pid

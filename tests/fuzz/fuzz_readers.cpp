@@ -24,9 +24,9 @@ void Require(bool property) {
         __builtin_trap();
 }
 
-void FuzzManifest(std::vector<char> text) {
-    const int lineTotal = CountManifestLines(text.data());
-    char* cursor = text.data();
+void FuzzManifest(char* text, size_t) {
+    const int lineTotal = CountManifestLines(text);
+    char* cursor = text;
     int n = 0;
     char local[kPathSize];
     while (char* line = NextLine(&cursor)) {
@@ -49,7 +49,7 @@ void FuzzManifest(std::vector<char> text) {
 }
 
 // The address decodes back to the path, or the path is refused only when it could not fit.
-void FuzzEncoder(const char* path) {
+void FuzzEncoder(char* path, size_t) {
     char out[kEncodedPathLimit + 1];
     if (!EncodeUrlPath(path, out, sizeof(out))) {
         Require(strlen(path) * 3 > kEncodedPathLimit - 2);
@@ -79,17 +79,17 @@ void CheckField(const char (&field)[N]) {
     Require(length == 0 || length == N - 1 || strchr(" \t\r\n", field[length - 1]) == nullptr);
 }
 
-void FuzzNews(std::vector<char> text) {
+void FuzzNews(char* text, size_t) {
     NewsItem items[kNewsItemsMax];  // ASan reports a write past the last one
     memset(items, 0x5A, sizeof(items));
-    const int count = ParseNewsText(text.data(), items, kNewsItemsMax);
+    const int count = ParseNewsText(text, items, kNewsItemsMax);
     Require(count >= 0 && count <= kNewsItemsMax);
     for (int i = 0; i < count; ++i)
         CheckField(items[i].tag), CheckField(items[i].title), CheckField(items[i].body);
 }
 
 // The C library's own reading, clamped to 32 bits, is the reference.
-void FuzzBuildNumber(const char* text) {
+void FuzzBuildNumber(char* text, size_t) {
     const long long wide = strtoll(text, nullptr, 10);
     Require(ParseBuildNumber(text) == (wide > INT_MAX ? INT_MAX : wide < INT_MIN ? INT_MIN : wide));
 }
@@ -106,7 +106,7 @@ void CheckSignatureLine(const std::string& all, size_t start, const unsigned cha
 
 // The version lies in the signed part and holds no LF; an offer's signed prefix names its build
 // as the C library reads the first line.
-void FuzzSigned(const char* text, size_t length) {
+void FuzzSigned(char* text, size_t length) {
     const std::string all(text, length);
     SignedManifest m;
     if (ReadSignedManifest(text, length, &m)) {
@@ -137,7 +137,7 @@ void FuzzSigned(const char* text, size_t length) {
 
 // An accepted index is the one canonical writing of chunks that tile the file; with each found
 // where it stands nothing is left to fetch. An accepted "#@chunks" line is its parts rejoined.
-void FuzzChunkIndex(const char* text, size_t length) {
+void FuzzChunkIndex(char* text, size_t length) {
     ChunkIndex index;
     if (ReadChunkIndex(reinterpret_cast<const unsigned char*>(text), length, &index)) {
         Require(WriteChunkIndex(index) == std::string(text, length));
@@ -170,17 +170,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     std::vector<char> text(data + 1, data + size);
     text.push_back('\0');
-    if (data[0] == 'm')
-        FuzzManifest(text);
-    else if (data[0] == 'e')
-        FuzzEncoder(text.data());
-    else if (data[0] == 'n')
-        FuzzNews(text);
-    else if (data[0] == 'b')
-        FuzzBuildNumber(text.data());
-    else if (data[0] == 's')
-        FuzzSigned(text.data(), size - 1);
-    else if (data[0] == 'c')
-        FuzzChunkIndex(text.data(), size - 1);
+    void (*const readers[])(char*, size_t) = {FuzzManifest,    FuzzEncoder, FuzzNews,
+                                              FuzzBuildNumber, FuzzSigned,  FuzzChunkIndex};
+    const char* const picks = "menbsc";
+    if (data[0] != 0 && strchr(picks, data[0]) != nullptr)
+        readers[strchr(picks, data[0]) - picks](text.data(), size - 1);
     return 0;
 }

@@ -1,24 +1,8 @@
-// The one stand-in program of the tests, in three roles chosen by its file name.
-//
-// Under any other name it stands for every program the launcher starts (the game, the settings
-// tool, the runtime installer, a newer launcher): after half a second, so that a caller that
-// does not wait for it is seen not to, it adds a line "cwd=<folder> args=<command line after
-// the program> show=<SW_ value or -1>" to "<its own path>.started", or to the file
-// SKH_TEST_START_RECORD names (for a copy deleted after it ran), replaced whole through a
-// rename so that it is never seen half written.
-// As tasklist.exe or find.exe it records its start too, then stands in for the system's
-// program, whose Wine version lists no process or knows no /i:
-//   tasklist /fi "pid eq N" /fi "imagename eq NAME"   prints "NAME N" for each match, and for
-//       N whatever runs while a file named "running" lies beside it
-//   find /i TEXT   exit code 0 when a line of its input holds TEXT in any case, else 1
-// As stand_in.exe it looks at running launchers from outside for the end-to-end tests, running
-// its arguments as commands and printing a line for each; it exits with 0 when all succeeded:
-//   window     the launcher's window: rect=L,T,R,B iconic=0|1
-//   count      count=N, the visible launcher windows on this display
-//   box:MS     waits up to MS ms for a "SKH 2026" box, prints its text, presses OK
-//   nobox:MS   fails when a "SKH 2026" box shows up within MS ms
-//   restore    restores the window as the taskbar would
-//   sleep:MS   waits MS ms (the harness keeps the desktop alive with it)
+// The tests' one stand-in program. Under most names it is a program the launcher starts: after
+// 0.5 s it appends "cwd=... args=... show=N" to <itself>.started (or $SKH_TEST_START_RECORD) by
+// rename. As tasklist.exe (a "running" file beside it keeps pid N listed) or find.exe /i it also
+// stands in for Wine's. As stand_in.exe it runs its arguments against the launcher and prints a
+// line each: window, count, box:MS (print, press OK), nobox:MS, restore, sleep:MS.
 #include <windows.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -165,12 +149,10 @@ int ListProcesses(const char* module, int argc, char** argv) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
         if ((id == 0 || entry.th32ProcessID == id) &&
             (image.empty() || _stricmp(entry.szExeFile, image.c_str()) == 0))
             printf("%s %lu\n", entry.szExeFile, entry.th32ProcessID);
-    }
     CloseHandle(snapshot);
     return 0;
 }
@@ -179,10 +161,9 @@ int FindText(int argc, char** argv) {
     if (argc != 3 || _stricmp(argv[1], "/i") != 0)
         return 2;
     char line[1024];
-    while (fgets(line, sizeof(line), stdin) != nullptr) {
+    while (fgets(line, sizeof(line), stdin) != nullptr)
         if (StrStrIA(line, argv[2]) != nullptr)
             return 0;
-    }
     return 1;
 }
 
