@@ -1,5 +1,5 @@
-// Window and frame arithmetic as the player meets it: the game folder rule, placement, where
-// a press drags the window, the progress fill, the news rows, gradient rows and gear spokes.
+// Window and frame arithmetic as the player meets it: game folder, placement, dragging, progress
+// fill, news rows, gradient rows and gear spokes.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -38,8 +38,7 @@ TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndButtonsN
         EXPECT_EQ(std::string(out), row.folder) << row.path.substr(0, 40);
     }
 
-    // A screen smaller than the window gives a negative origin: the caption stays reachable
-    // by dragging, never pushed off to the left by a clamp.
+    // A screen smaller than the window gives a negative origin, never clamped off the caption.
     const int screens[][4] = {{1920, 1080, 550, 280}, {800, 600, -10, 40}, {817, 521, -1, 0}};
     for (const auto& row : screens) {
         WindowOrigin origin = CentredWindowOrigin(row[0], row[1]);
@@ -47,8 +46,8 @@ TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndButtonsN
             << row[0] << "x" << row[1];
     }
 
-    // Every button lies inside the window, overlaps no other, and a press on it is a click,
-    // never a drag; the caption strip just left of the first caption button drags.
+    // Every button lies inside the window, overlaps no other and is never a drag point; the
+    // caption strip just left of the first caption button drags.
     for (const ButtonPlacement& a : kButtonPlacements) {
         EXPECT_TRUE(a.left >= 0 && a.top >= 0 && a.left + a.width <= kWindowWidth &&
                     a.top + a.height <= kWindowHeight)
@@ -67,8 +66,7 @@ TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndButtonsN
 }
 
 TEST(FrameLayoutTest, ProgressFillGrowsWithinTheTrackAndNewsRowsStayInThePanel) {
-    // The fill never shrinks as the run goes on, fills the track exactly at 100 % and never
-    // paints past it, and a sliver too thin to round is not drawn at all.
+    // The fill never shrinks, fills the track exactly at 100 %, and no sliver too thin to round.
     int previous = 0;
     for (int percent = -5; percent <= 105; ++percent) {
         const int width = ProgressFillWidth(percent);
@@ -80,8 +78,7 @@ TEST(FrameLayoutTest, ProgressFillGrowsWithinTheTrackAndNewsRowsStayInThePanel) 
     EXPECT_EQ(ProgressFillWidth(100), kProgressTrack.right - kProgressTrack.left - 2);
     EXPECT_EQ(ProgressFillWidth(2147483647), ProgressFillWidth(100));
 
-    // Rows with a body are taller than title-only rows; a separator lies between two rows,
-    // never under the last; five rows of any kind fit above the status line.
+    // Rows with a body are taller; separators only between rows; five fit above the status line.
     NewsItem items[kNewsItemsMax] = {};
     for (int i : {1, 3, 4})
         strcpy(items[i].body, "body");
@@ -111,8 +108,8 @@ TEST(GlyphTest, GradientChannelsStepIndependentlyAndGearSpokesStandOnTheirCircle
     EXPECT_EQ(GradientRowColor(299, 300, PackRgb(255, 0, 0), PackRgb(0, 255, 255)),
               PackRgb(1, 254, 254));
 
-    // A gear of size 7 has spokes from radius 5 to radius 10, 45 degrees apart clockwise
-    // from the right; integer pixels may fall short of a radius by one, never beyond it.
+    // Size 7: spokes from radius 5 to 10, 45 degrees apart clockwise from the right; pixels fall
+    // short of a radius by one at most, never beyond it.
     GearSpoke spokes[kGearSpokes];
     ComputeGearSpokes(7, spokes);
     for (int i = 0; i < kGearSpokes; ++i) {

@@ -125,8 +125,7 @@ TEST(ManifestPaths, RefusesWhatCouldLeaveTheGameFolderOrNameADeviceAndWhatWouldB
 
     ASSERT_TRUE(EncodeUrlPath("dir one/a\\b\xE9~_-.100%+#?&", out, sizeof(out)));
     EXPECT_STREQ(out, "dir%20one/a%5Cb%E9~_-.100%25%2B%23%3F%26");
-    // Room for three characters is checked before each byte: 2045 fit in 2,047, a 2046th
-    // could be cut.
+    // Room for three characters is checked before each byte: 2045 fit in 2,047, a 2046th not.
     EXPECT_TRUE(EncodeUrlPath(std::string(2045, 'a').c_str(), out, sizeof(out)));
     EXPECT_FALSE(EncodeUrlPath(std::string(2046, 'a').c_str(), out, sizeof(out)));
 }
@@ -245,8 +244,7 @@ TEST(ChunkSync, StepsCoalesceAndAPartFileCountsOnlyWhereItsChunksStand) {
     EXPECT_EQ(found('d', 2 * k, 21 * k, old), 1);
     EXPECT_EQ(found('f', k, 40 * k, old), 1);
     const std::vector<SyncStep> plan = PlanChunkSync(index, sources);
-    // Each step as kind, first chunk, chunk count, offset, source offset and length in units
-    // of k: copies join only where the old file's chunks follow each other too.
+    // Steps as kind, chunks, offset<source:length in k: copies join where the old chunks do too.
     std::string steps;
     for (const SyncStep& step : plan)
         steps += "CKF"[static_cast<int>(step.kind)] + std::to_string(step.firstChunk) + "+" +
@@ -276,9 +274,8 @@ TEST(ChunkIndexFormat, WrittenAndReadBackAndRefusedInEveryOtherForm) {
     EXPECT_EQ(WriteChunkIndex(back), bytes);  // every field read back
     EXPECT_EQ(back.chunks[2].offset, kChunkMaxSize + kChunkMinSize);
 
-    // Each a change at one byte (offset, new value) or a cut: the magic, the format, each chunk
-    // size, the file size, the count, a first chunk too long, a middle one too short, an empty
-    // last one; one record short, one byte over.
+    // One byte changed in the magic, format, chunk sizes, file size, count, a first chunk too long,
+    // a middle one too short, an empty last one; one record short, one byte over.
     const std::vector<std::pair<size_t, char>> changes = {
         {0, 'X'}, {8, 2}, {13, 0}, {18, 0}, {22, 0}, {24, 2}, {64, 4}, {68, 1}, {104, 1}, {140, 0}};
     for (const auto& change : changes) {

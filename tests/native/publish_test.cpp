@@ -1,5 +1,4 @@
-// The publishing tool: name rules, copying, published trees, links, the swap, and signed
-// releases held against openssl's own command line.
+// The publishing tool: names, copying, trees, links, the swap, releases signed as openssl signs.
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <limits.h>
@@ -57,8 +56,7 @@ fs::path MakeRoot() {
     return mkdtemp(&pattern[0]) != nullptr ? pattern : "/nonexistent";
 }
 
-// The paths flushed, in order; the first folder renamed onto the served name and the flushes
-// before it. Failures: no exchange of two names, the first renames onto the served name.
+// Paths flushed; the first folder renamed onto the served name, flushes before it; failures.
 std::mutex gSeenLock;
 std::vector<std::string> gFlushed;
 std::string gServedName, gFirstOntoServed;
@@ -122,8 +120,7 @@ TEST(PublishNames, Windows1252NamesPathsLinesVersionsAndCaseFolding) {
     for (const char* bad : {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xC2\x81", "caf\xE9", "\xC0\xAF",
                             "\xED\xA0\x80", "ab\xC3"})
         EXPECT_FALSE(Utf8ToWindows1252(bad, &out)) << PrintableName(bad);
-    // The longest: 259 characters with the assumed game folder in front. The launcher's own
-    // refusals (parent parts, devices, drives) are its tests'; "d/nul.txt" shows they apply.
+    // 259 characters with the assumed game folder; "d/nul.txt" shows the launcher's refusals apply.
     const std::string longest = "d/" + std::string(257 - strlen(kAssumedGameDir), 'x');
     using Names = std::initializer_list<std::string>;
     for (const std::string& good : Names{"dir one/a b.txt", "caf\xE9/#notes ~1.txt", ".hidden/x",
@@ -190,8 +187,7 @@ TEST_F(PublishTree, ServesTheClientUnderItsManifestBytesRefusesBadNamesAndVersio
           "verify: 6 "})
         ExpectProblem(verified, found);
 
-    // Refused names (the path rules, no Windows-1252, equal but for case) and a link out of the
-    // client: each named, none published.
+    // Refused names and a link out of the client: each named, none published.
     WriteBytes(root / "secret.txt", "not for players");
     fs::create_symlink(root / "secret.txt", client / "peek.txt");
     const char* const refused[] = {"dir/bad|bar.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt",
@@ -250,8 +246,8 @@ TEST_F(PublishTree, FlushesTheTreeBeforeTheSwapAndPutsTheServedTreeBackWhenTheSw
     gDiskCalls = {SeenFlush, SeenRename};
     const fs::path web = fs::canonical(out);
     gServedName = (web / "skh-full").string();
-    // Versions 2 to 5: with an exchange of names, without, then with the new tree's rename onto
-    // the served name failing, and with the undo's failing too.
+    // Versions 2 to 5: exchange, none, the new tree's rename onto the served name fails, the
+    // undo's.
     const char* const texts[] = {"published", "published", "the served tree is back as it was",
                                  "nothing is served at"};
     for (int version = 2; version <= 5; ++version) {
@@ -266,9 +262,8 @@ TEST_F(PublishTree, FlushesTheTreeBeforeTheSwapAndPutsTheServedTreeBackWhenTheSw
         EXPECT_EQ(ReadBytes(live / "version.txt"), failing == 2 ? "(unreadable)" : served);
         if (failing)
             continue;
-        // Every file and folder of the new tree reached the disk under its staging name (a
-        // hidden name for a file written whole) before the first rename onto the served name,
-        // and the web root after it.
+        // Every file and folder reached the disk under its staging (or hidden) name before the
+        // first rename onto the served name, and the web root after it.
         std::set<std::string> flushed;
         for (size_t i = 0; i < gFlushedBeforeSwap; ++i)
             flushed.insert(std::regex_replace(
@@ -315,8 +310,8 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
     WriteBytes(client / "big.pak", std::string(52428801, '\0'));  // just above the hash limit
     ASSERT_EQ(Publish("2026.1", key), kExitOk) << log.str();
     EXPECT_EQ(ReadBytes(keys + "/release_sequence.txt"), "1\n");
-    // The big file's chunk index: 200 chunks of the largest size and one byte (verify reads it
-    // below), named with its SHA-256 (as openssl computes it) on the signed line before the entry.
+    // The big file's index (200 largest chunks and one byte) signed by its SHA-256 before the
+    // entry.
     const fs::path index = live / "#chunks/big.pak.idx";
     const std::string indexBytes = ReadBytes(index);
     EXPECT_EQ(indexBytes.size(), kChunkIndexHeaderSize + 201 * kChunkRecordSize);
