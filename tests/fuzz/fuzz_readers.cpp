@@ -1,5 +1,5 @@
-// One fuzz target for every reader of server text. The first byte picks the reader; each is
-// held to properties that do not repeat its own algorithm.
+// One fuzz target for every reader of server text, the first byte picking the reader, each held
+// to properties that do not repeat its algorithm.
 #include <limits.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -94,8 +94,7 @@ void FuzzBuildNumber(char* text, size_t) {
     Require(ParseBuildNumber(text) == (wide > INT_MAX ? INT_MAX : wide < INT_MIN ? INT_MIN : wide));
 }
 
-// From start on the text is the signature line, at most one LF after it, its digits those of
-// the signature bytes read.
+// From start on: the signature line of the bytes read, at most one LF after it.
 void CheckSignatureLine(const std::string& all, size_t start, const unsigned char* signature) {
     std::string line = "#@signature ";
     for (size_t i = 0; i < kSignatureBytes; ++i)
@@ -104,8 +103,7 @@ void CheckSignatureLine(const std::string& all, size_t start, const unsigned cha
     Require(all.substr(start) == line || all.substr(start) == line + "\n");
 }
 
-// The version lies in the signed part and holds no LF; an offer's signed prefix names its build
-// as the C library reads the first line.
+// The version lies in the signed part, without LF; an offer's build is what strtoll reads.
 void FuzzSigned(char* text, size_t length) {
     const std::string all(text, length);
     SignedManifest m;
@@ -135,15 +133,13 @@ void FuzzSigned(char* text, size_t length) {
     }
 }
 
-// An accepted index is the one canonical writing of chunks that tile the file; with each found
-// where it stands nothing is left to fetch. An accepted "#@chunks" line is its parts rejoined.
+// An accepted index is canonical and tiles the file; a "#@chunks" line is its parts rejoined.
 void FuzzChunkIndex(char* text, size_t length) {
     ChunkIndex index;
     if (ReadChunkIndex(reinterpret_cast<const unsigned char*>(text), length, &index)) {
         Require(WriteChunkIndex(index) == std::string(text, length));
         Require(static_cast<int64_t>(length) <= ChunkIndexSizeLimit(index.fileSize));
-        // Found last to first: chunks of equal digest and length may take each other's place,
-        // and still nothing is left to fetch.
+        // Found last to first (equal chunks may swap places), nothing is left to fetch.
         const std::vector<uint32_t> byDigest = SortChunksByDigest(index);
         std::vector<ChunkSource> sources(index.chunks.size());
         for (size_t i = index.chunks.size(); i-- > 0;) {

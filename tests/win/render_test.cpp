@@ -72,8 +72,7 @@ void ExpectContextRestored(HDC dc, Draw draw) {
 }
 
 TEST(PrimitivesTest, PanelRowsAndEdgesAndTheShadowFrame) {
-    // A 100-row panel from (200, 100, 0) to (100, 0, 200), row k (200 - k, 100 - k, 2k), inside a
-    // one-pixel edge with corners of radius 20.
+    // A 100-row panel, row k (200 - k, 100 - k, 2k), in a one-pixel edge with radius 20 corners.
     Canvas panel(240, 140);
     ExpectContextRestored(panel.dc, [&] {
         FillRoundedPanel(panel.dc, 20, 20, 220, 120, 40, RGB(200, 100, 0), RGB(100, 0, 200),
@@ -121,8 +120,7 @@ TEST(ButtonFacesTest, EveryFaceInItsStates) {
     EXPECT_NE(glyph, kCanvas);
     EXPECT_EQ(caption.Count([&](COLORREF c) { return c == kCanvas || c == glyph; }), 26 * 26);
 
-    // A side button held sits on a panel with a border inside its margins, and its glyph and
-    // label turn warm; released, there is no panel and they are cool.
+    // A side button held: a bordered panel inside its margins, warm glyph and label; else cool.
     Canvas side(78, 70);
     for (UINT id : {IDC_WEBSITE, IDC_REGISTER, IDC_DISCORD, IDC_FACEBOOK, IDC_INSTAGRAM}) {
         DrawFace(side, id, false);
@@ -142,8 +140,7 @@ TEST(ButtonFacesTest, EveryFaceInItsStates) {
             << id;
     }
 
-    // Play: a grey face while the run goes on, held or not; a golden one once it ended, darker
-    // while held, and only the golden face carries the highlight line near its top.
+    // Play: grey while the run goes on; golden once it ended, darker held, with a highlight line.
     Canvas play(180, 62);
     COLORREF centre[2][2], highlight[2][2];
     for (int i = 0; i < 4; ++i) {
@@ -199,8 +196,7 @@ TEST(ButtonFacesTest, FacesStandOnTheFrameAndPaintingDeletesWhatItCreates) {
     Canvas frame(kWindowWidth, kWindowHeight);
     ComposeFrame(frame.dc);
 
-    // What a face leaves alone shows the frame behind the button, pixel for pixel: the side
-    // bar's line and backdrop, the play area's corner.
+    // What a face leaves alone shows the frame behind it, pixel for pixel.
     DrawFace(sideFace, IDC_WEBSITE, false, side);
     DrawFace(playFace, IDC_PLAY, false, play);
     for (int x : {0, 10})
