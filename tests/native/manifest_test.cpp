@@ -83,13 +83,11 @@ TEST(ManifestDecision, EveryRowOfTheTable) {
         {true, false, 10, 10, upper, true, A::Hash, A::Sync},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(DecideEntry(row.exists, row.isDirectory, row.fileSize, row.sizeField,
-                              row.digest.c_str(), row.versionChanged),
-                  row.action)
-            << row.digest << " " << row.sizeField;
-        EXPECT_EQ(DecideIndexedEntry(row.exists, row.isDirectory, row.fileSize, row.sizeField,
-                                     row.versionChanged),
-                  row.indexed)
+        const auto e = row.exists, d = row.isDirectory, v = row.versionChanged;
+        EXPECT_EQ(
+            std::make_pair(DecideEntry(e, d, row.fileSize, row.sizeField, row.digest.c_str(), v),
+                           DecideIndexedEntry(e, d, row.fileSize, row.sizeField, v)),
+            std::make_pair(row.action, row.indexed))
             << row.digest << " " << row.sizeField;
     }
     // An upper-case field is valid but never equals the lower-case computed digest.
