@@ -206,8 +206,9 @@ TEST_F(SignedReleaseTest, OnlyASignedHigherLauncherBuildIsTaken) {
         TrySelfUpdate();
         EXPECT_EQ(CountRequests("/skh-share/SKH2026_Patcher.exe"), row.downloads);
         EXPECT_TRUE(ListFilesRecursive(dir) == std::vector<std::string>{"SKH2026_patch.log"});
-        if (row.log != nullptr)
+        if (row.log != nullptr) {
             EXPECT_NE(Log().find(row.log), std::string::npos) << Log();
+        }
     }
 }
 
