@@ -51,22 +51,17 @@ void FuzzManifest(char* text, size_t) {
 // The address decodes back to the path, or the path is refused only when it could not fit.
 void FuzzEncoder(char* path, size_t) {
     char out[kEncodedPathLimit + 1];
-    if (!EncodeUrlPath(path, out, sizeof(out))) {
-        Require(strlen(path) * 3 > kEncodedPathLimit - 2);
-        return;
-    }
+    const bool encoded = EncodeUrlPath(path, out, sizeof(out));
+    Require(encoded || strlen(path) * 3 > kEncodedPathLimit - 2);
     std::string decoded;
-    for (const char* p = out; *p != '\0'; ++p) {
-        Require(*p > ' ' && *p < 0x7F);
-        if (*p != '%') {
-            decoded += *p;
-            continue;
-        }
-        Require(strspn(p + 1, "0123456789ABCDEF") >= 2);
-        decoded += static_cast<char>(strtol(std::string(p + 1, 2).c_str(), nullptr, 16));
-        p += 2;
+    for (const char* p = out; encoded && *p != '\0'; ++p) {
+        Require(*p > ' ' && *p < 0x7F && (*p != '%' || strspn(p + 1, "0123456789ABCDEF") >= 2));
+        const bool escaped = *p == '%';
+        decoded +=
+            escaped ? static_cast<char>(strtol(std::string(p + 1, 2).c_str(), nullptr, 16)) : *p;
+        p += escaped ? 2 : 0;
     }
-    Require(decoded == path && strlen(out) <= kEncodedPathLimit);
+    Require(!encoded || (decoded == path && strlen(out) <= kEncodedPathLimit));
 }
 
 // Zero-padded to the end; no blank in front, nor at the end of a field that was not cut.
