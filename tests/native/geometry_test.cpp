@@ -84,9 +84,9 @@ TEST(FrameLayoutTest, ProgressFillGrowsWithinTheTrackAndNewsRowsStayInThePanel) 
     NewsRowLayout rows[kNewsItemsMax];
     ASSERT_EQ(LayoutNewsRows(items, 5, rows), 5);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(rows[i].hasBody, i == 1 || i == 3) << i;
-        EXPECT_TRUE(rows[i].hasSeparator) << i;
-        EXPECT_TRUE(rows[i].separatorY > rows[i].top && rows[i].separatorY < rows[i + 1].top);
+        EXPECT_TRUE(rows[i].hasBody == (i == 1 || i == 3) && rows[i].hasSeparator &&
+                    rows[i].separatorY > rows[i].top && rows[i].separatorY < rows[i + 1].top)
+            << i;
     }
     EXPECT_GT(rows[2].top - rows[1].top, rows[1].top - rows[0].top);
     EXPECT_FALSE(rows[4].hasSeparator);
@@ -114,8 +114,8 @@ TEST(GlyphTest, GradientChannelsStepIndependentlyAndGearSpokesStandOnTheirCircle
     for (int i = 0; i < kGearSpokes; ++i) {
         const GearSpoke& s = spokes[i];
         const double inner = hypot(s.innerX, s.innerY), outer = hypot(s.outerX, s.outerY);
-        EXPECT_TRUE(inner > 4 - 1e-9 && inner <= 5 + 1e-9) << i << ": " << inner;
-        EXPECT_TRUE(outer > 9 - 1e-9 && outer <= 10 + 1e-9) << i << ": " << outer;
+        EXPECT_TRUE(inner > 4 - 1e-9 && inner <= 5 + 1e-9 && outer > 9 - 1e-9 && outer <= 10 + 1e-9)
+            << i << ": " << inner << ", " << outer;
         const double angle = atan2(s.outerY, s.outerX) * 180 / M_PI;
         EXPECT_NEAR(fmod(angle + 360, 360), i * 45, 6) << i;
     }

@@ -96,13 +96,10 @@ bool RunCommand(const char* command) {
 
 std::string Arguments() {
     const char* line = GetCommandLineA();
-    if (*line == '"') {
-        line = strchr(line + 1, '"');
-        line = line == nullptr ? "" : line + 1;
-    } else {
-        line += strcspn(line, " \t");
-    }
-    return line + strspn(line, " \t");
+    const bool quoted = *line == '"';
+    const char* rest = quoted ? strchr(line + 1, '"') : line + strcspn(line, " \t");
+    rest = rest == nullptr ? "" : rest + (quoted ? 1 : 0);
+    return rest + strspn(rest, " \t");
 }
 
 int RecordStart(const std::string& module) {
