@@ -60,12 +60,8 @@ report() {
 }
 # wait_until SECONDS COMMAND...: polls every 0.2 s until the command succeeds.
 wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.2
-    done
+    local deadline=$((SECONDS + $1)) && shift
+    until "$@"; do [ $SECONDS -lt $deadline ] && sleep 0.2 || return 1; done
 }
 requests() { local n; n=$(grep -s -c -P "^GET\t$1\t" "$state/requests.log"); echo "${n:-0}"; }
 requested() { [ "$(requests "$1")" -gt 0 ]; }
