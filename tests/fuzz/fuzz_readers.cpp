@@ -70,8 +70,8 @@ void CheckField(const char (&field)[N]) {
     const size_t length = strnlen(field, N);
     for (size_t i = length; i < N; ++i)
         Require(field[i] == '\0');
-    Require(length == 0 || (field[0] != ' ' && field[0] != '\t' &&
-                            (length == N - 1 || strchr(" \t\r\n", field[length - 1]) == nullptr)));
+    Require(length == 0 || (field[0] != ' ' && field[0] != '\t'));
+    Require(length == 0 || length == N - 1 || strchr(" \t\r\n", field[length - 1]) == nullptr);
 }
 
 void FuzzNews(char* text, size_t) {
@@ -105,8 +105,8 @@ void FuzzSigned(char* text, size_t length) {
     if (ReadSignedManifest(text, length, &m)) {
         CheckSignatureLine(all, m.signedLength, m.signature);
         const size_t at = static_cast<size_t>(m.version - text);
-        Require(m.version >= text && at + m.versionLength < m.signedLength &&
-                all.find('\n', at) == at + m.versionLength);
+        Require(m.version >= text && at + m.versionLength < m.signedLength);
+        Require(all.find('\n', at) == at + m.versionLength);
     }
     // A record read as this key's is the very one the launcher writes for it.
     const std::string fingerprint = all.substr(0, kFingerprintLength);
@@ -119,11 +119,12 @@ void FuzzSigned(char* text, size_t length) {
     LauncherOffer offer;
     if (ReadLauncherOffer(text, length, &offer)) {
         // The signed message is the offer's own lines, its build number in canonical decimal.
+        const size_t firstEnd = all.find('\n') + 1;
         const std::string message(offer.message, offer.messageLength);
-        const size_t firstEnd = all.find('\n') + 1, rest = message.size() - message.find('\n') - 1;
-        CheckSignatureLine(all, firstEnd + rest, offer.signature);
+        CheckSignatureLine(all, firstEnd + message.size() - message.find('\n') - 1,
+                           offer.signature);
         Require(message == "#@build " + std::to_string(strtoll(text, nullptr, 10)) + "\n" +
-                               all.substr(firstEnd, rest));
+                               all.substr(firstEnd, message.size() - message.find('\n') - 1));
     }
 }
 

@@ -112,8 +112,8 @@ TEST(ButtonFacesTest, EveryFaceInItsStates) {
     // A caption button held lights a round plate, corners left alone; released, only the glyph.
     Canvas caption(26, 26);
     EXPECT_TRUE(DrawFace(caption, IDC_CLOSE, true));
-    EXPECT_TRUE(caption.At(0, 0) == kCanvas && caption.At(0, 13) != kCanvas &&
-                caption.At(13, 0) != kCanvas);
+    EXPECT_EQ(caption.At(0, 0), kCanvas);
+    EXPECT_TRUE(caption.At(0, 13) != kCanvas && caption.At(13, 0) != kCanvas);
     DrawFace(caption, IDC_SETUP, false);
     EXPECT_EQ(caption.At(0, 13), kCanvas);
     const COLORREF glyph = caption.At(13, 13) == kCanvas ? caption.At(13, 6) : caption.At(13, 13);
@@ -156,9 +156,9 @@ TEST(ButtonFacesTest, EveryFaceInItsStates) {
     for (COLORREF golden : {ready, held})
         EXPECT_TRUE(GetRValue(golden) > GetGValue(golden) &&
                     GetGValue(golden) > GetBValue(golden) + 40);
-    EXPECT_TRUE(Brightness(held) < Brightness(ready) &&
-                Brightness(highlight[1][0]) > Brightness(ready) &&
-                Brightness(highlight[1][1]) > Brightness(held));
+    EXPECT_LT(Brightness(held), Brightness(ready));
+    EXPECT_GT(Brightness(highlight[1][0]), Brightness(ready));
+    EXPECT_GT(Brightness(highlight[1][1]), Brightness(held));
     EXPECT_LT(Brightness(highlight[0][0]) - Brightness(waiting), 40);
     EXPECT_TRUE(DrawFace(play, 1010, false));  // any other identifier: nothing drawn, still TRUE
     EXPECT_EQ(play.Count([](COLORREF c) { return c == kCanvas; }), 180 * 62);
