@@ -1,8 +1,5 @@
-// The tests' one stand-in program. Under most names it is a program the launcher starts: after
-// 0.5 s it appends "cwd=... args=... show=N" to <itself>.started (or $SKH_TEST_START_RECORD) by
-// rename. As tasklist.exe (a "running" file beside it keeps pid N listed) or find.exe /i it also
-// stands in for Wine's. As stand_in.exe it runs its arguments against the launcher and prints a
-// line each: window, count, box:MS (print, press OK), nobox:MS, restore, sleep:MS.
+// The tests' stand-in: a started program recording "cwd= args= show=" in <itself>.started, Wine's
+// missing tasklist and find /i, and as stand_in.exe a probe of the launcher's windows and boxes.
 #include <windows.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -103,14 +100,14 @@ std::string Arguments() {
 }
 
 int RecordStart(const std::string& module) {
-    Sleep(500);
+    Sleep(500);  // late, so that a caller that does not wait for it is seen not to
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    const char* named = getenv("SKH_TEST_START_RECORD");
+    const char* named = getenv("SKH_TEST_START_RECORD");  // for a copy deleted after it ran
     const std::string record = named != nullptr ? named : module + ".started";
     std::string text;
     if (FILE* old = fopen(record.c_str(), "rb")) {
@@ -120,6 +117,7 @@ int RecordStart(const std::string& module) {
     }
     text += "cwd=" + std::string(folder) + " args=" + Arguments() +
             " show=" + std::to_string(show) + "\n";
+    // Written aside and renamed, so that a test never reads it half written.
     FILE* file = fopen((record + ".tmp").c_str(), "wb");
     if (file == nullptr || fwrite(text.data(), 1, text.size(), file) != text.size() ||
         fclose(file) != 0)
