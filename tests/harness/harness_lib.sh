@@ -1,5 +1,5 @@
-# Shell functions of the Windows and end-to-end tests (sourced): one Wine prefix per run, a display
-# and a local HTTPS patch server per test, the checks. Wine and display helpers: scripts/wine_env.sh.
+# Shell functions of the Windows and end-to-end tests (sourced): one Wine prefix per run, a
+# display and a local HTTPS server per test, the checks. Wine and display: scripts/wine_env.sh.
 
 skh_harness_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$skh_harness_dir/../../scripts/wine_env.sh"
