@@ -1,22 +1,17 @@
 #!/usr/bin/env bash
-# The real launcher in one session, as players meet it: SKH2026_Patcher_test.exe copied into a
-# game folder, run under Wine on a 1024x768 display against the local server, clicked with
-# xdotool, looked at with stand_in.exe and photographed. Three parts: held at its start,
-# patching then finished, and one launcher per game folder.
+# The real launcher as players meet it, clicked with xdotool, watched with stand_in.exe and
+# photographed: held at its start, patching then finished, one launcher per game folder.
 set -uo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 skh_begin session desktop && skh_record_browser || exit 1
-shots=$build/screenshots
-mkdir -p "$shots"
+shots=$build/screenshots && mkdir -p "$shots"
 game=$WINEPREFIX/drive_c/skh-tests/e2e/session
 probe() { wine "$build/tests/win/stand_in.exe" "$@" 2>/dev/null | tr -d '\r'; }
-# Clicks and pixels are at client coordinates: ox, oy is the window's origin on the screen,
-# read back from the window itself.
+# Clicks and pixels are at client coordinates; ox, oy is the window's origin on the screen.
 click() { xdotool mousemove $((ox + $1)) $((oy + $2)) click 1; }
 origin() { IFS=, read -r ox oy _ < <(probe window | sed 's/^rect=//'); }
 at() { origin && [ "$ox,$oy" == "$1" ]; }
-# drag X Y DX DY: presses at (X, Y) and moves by (DX, DY) in two steps, each waited for until
-# the window has followed, then lets go.
+# drag X Y DX DY: presses at (X, Y), moves by (DX, DY) in two steps the window follows, lets go.
 drag() {
     local x=$((ox + $1)) y=$((oy + $2)) to=$((ox + $3)),$((oy + $4))
     local half=$((ox + $3 / 2)),$((oy + $4 / 2))
@@ -34,15 +29,12 @@ pixel() {
 shot() { import -window root -crop 820x520+$ox+$oy +repage "$shots/$1.png"; }
 screen_is() { [ "$(pixel screen "$1" "$2")" == "$3" ]; }
 fresh_game() {
-    rm -rf "$1"
-    mkdir -p "$1/data"
+    rm -rf "$1" && mkdir -p "$1/data" && cp "$www/skh-full/data/"pack0[1-46-8].pak "$1/data/"
     cp "$build/SKH2026_Patcher_test.exe" "$1/SKH2026_Patcher.exe"
-    cp "$www/skh-full/data/"pack0[1-46-8].pak "$1/data/"
 }
 
-mkdir -p "$www/skh-share" "$www/skh-full/data"
-printf '4\n' >"$www/skh-share/patcher_version.txt"
-printf '7\n' >"$www/skh-full/version.txt"
+mkdir -p "$www/skh-share" "$www/skh-full/data" && echo 4 >"$www/skh-share/patcher_version.txt"
+echo 7 >"$www/skh-full/version.txt"
 printf '%s\r\n' "# shown in the launcher" \
     "EVENT|Double Drop Weekend|Semua monster menjatuhkan item dua kali lipat sampai Senin." \
     "UPDATE|Patch 2026.3 sudah aktif|Dungeon baru Kelmoran Deep dan perbaikan quest harian." \
@@ -60,8 +52,7 @@ cp "$build/tests/win/stand_in.exe" "$game/setrovia.exe"
 
 # ---- 1. Held at its start ------------------------------------------------------------------
 # Both stalls last until the checks that need them are done; 600 s only bounds them.
-printf '%s\n' "/skh-share/patcher_version.txt stall 600" "/skh-share/news.txt stall 600" \
-    >"$state/faults.txt"
+printf '%s stall 600\n' /skh-share/patcher_version.txt /skh-share/news.txt >"$state/faults.txt"
 start_launcher "$game"
 wait_until 30 requested /skh-share/news.txt || fail "news.txt was never requested"
 # (1024 - 820) / 2 = 102, (768 - 520) / 2 = 124.
@@ -80,9 +71,7 @@ rm -f "$browser_log"
 logged() { local n; n=$(grep -sc . "$browser_log"); [ "${n:-0}" -ge "$1" ]; }
 count=0
 while read -r y address; do
-    count=$((count + 1))
-    click 777 "$y"
-    wait_until 15 logged $count
+    count=$((count + 1)) && click 777 "$y" && wait_until 15 logged $count
     check "side button at $y opens its address" "$address" "$(sed -n "${count}p" "$browser_log")"
 done <<'LINKS'
 109 https://www.skarnevo.example/
@@ -102,13 +91,10 @@ probe restore >/dev/null
 wait_until 5 eval '! iconic'
 check "restore from the taskbar" "rect=$ox,$oy,$((ox + 820)),$((oy + 520)) iconic=0" \
     "$(probe window)"
-rm "$game/setrovia.exe"
-click 761 27
+rm "$game/setrovia.exe" && click 761 27
 check "a missing settings tool warns" "box owner=launcher text=setrovia.exe tidak ditemukan di folder game." \
     "$(probe box:5000)"
-closed_at=$SECONDS
-click 793 27
-end_launcher
+closed_at=$SECONDS && click 793 27; end_launcher
 check "the close button ends the launcher at once, mid-stall" "0 yes" \
     "$ended $([ $((SECONDS - closed_at)) -le 5 ] && echo yes || echo no)"
 check "nothing was recorded" no "$([ -e "$game/SKH2026_patch.state" ] && echo yes || echo no)"
@@ -123,7 +109,6 @@ origin
 wait_until 10 screen_is 79 362 120,96,44 || fail "the fifth news row never showed"
 shot patching
 rm -f "$state/faults.txt"
-# The play button turns from its waiting face to its ready one.
 waiting=$(pixel patching 542 443)
 wait_until 60 eval '! screen_is 542 443 "$waiting"' || fail "the play button never became ready"
 shot finished
@@ -139,16 +124,12 @@ check "a client that cannot start warns and the launcher stays" \
     "box owner=launcher text=SKH2026.exe tidak bisa dijalankan (kode N). Jalankan ulang launcher." \
     "$(probe box:5000 | sed 's/(kode [0-9]*)/(kode N)/')"
 warning="box owner=launcher text=SKH2026.exe belum lengkap. Tunggu patch selesai / jalankan ulang."
-rm "$game/SKH2026.exe"
-click 622 443
+rm "$game/SKH2026.exe" && click 622 443
 check "a missing client warns" "$warning" "$(probe box:5000)"
-mkdir "$game/SKH2026.exe"
-click 622 443
+mkdir "$game/SKH2026.exe" && click 622 443
 check "a folder in its place warns" "$warning" "$(probe box:5000)"
 rmdir "$game/SKH2026.exe"
-cp "$build/tests/win/stand_in.exe" "$game/SKH2026.exe"
-click 622 443
-end_launcher
+cp "$build/tests/win/stand_in.exe" "$game/SKH2026.exe" && click 622 443; end_launcher
 check "play starts the game and the launcher ends" 0 "$ended"
 wait_until 10 test -s "$game/SKH2026.exe.started" || fail "the game did not start"
 check "the game starts in the game folder" 'cwd=C:\skh-tests\e2e\session args= show=1' \
@@ -157,9 +138,7 @@ check "the run recorded the version" 7 "$(cat "$game/SKH2026_patch.state")"
 
 # ---- 3. One launcher per game folder ---------------------------------------------------
 other=$WINEPREFIX/drive_c/skh-tests/e2e/session-other
-for folder in "$game" "$other"; do
-    fresh_game "$folder"
-done
+fresh_game "$game" && fresh_game "$other"
 rm -f "$state/requests.log"
 start_launcher "$game" && first=$launcher_pid
 start_launcher "$game" && second=$launcher_pid
@@ -169,8 +148,7 @@ wait_until 60 test -s "$game/SKH2026_patch.state" -a -s "$other/SKH2026_patch.st
 # Whichever of the two starts came second ends by itself; the other stays.
 alive() { [ -d "/proc/$1" ] && ! grep -q '^State:.*Z' "/proc/$1/status"; }
 wait_until 20 eval '! alive "$first" || ! alive "$second"'
-launcher_pid=$second
-alive "$first" || launcher_pid=$first
+alive "$first" && launcher_pid=$second || launcher_pid=$first
 end_launcher
 check "a second start in the same folder ends by itself" 0 "$ended"
 check "one window per folder" count=2 "$(probe count)"

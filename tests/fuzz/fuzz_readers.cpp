@@ -1,5 +1,5 @@
-// One fuzz target for every reader of server text. The first byte picks the reader; each is
-// held to properties that do not repeat its own algorithm.
+// One fuzz target for every reader of server text, the first byte picking the reader, each held
+// to properties that do not repeat its algorithm.
 #include <limits.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -24,9 +24,9 @@ void Require(bool property) {
         __builtin_trap();
 }
 
-void FuzzManifest(std::vector<char> text) {
-    const int lineTotal = CountManifestLines(text.data());
-    char* cursor = text.data();
+void FuzzManifest(char* text, size_t) {
+    const int lineTotal = CountManifestLines(text);
+    char* cursor = text;
     int n = 0;
     char local[kPathSize];
     while (char* line = NextLine(&cursor)) {
@@ -49,24 +49,19 @@ void FuzzManifest(std::vector<char> text) {
 }
 
 // The address decodes back to the path, or the path is refused only when it could not fit.
-void FuzzEncoder(const char* path) {
+void FuzzEncoder(char* path, size_t) {
     char out[kEncodedPathLimit + 1];
-    if (!EncodeUrlPath(path, out, sizeof(out))) {
-        Require(strlen(path) * 3 > kEncodedPathLimit - 2);
-        return;
-    }
+    const bool encoded = EncodeUrlPath(path, out, sizeof(out));
+    Require(encoded || strlen(path) * 3 > kEncodedPathLimit - 2);
     std::string decoded;
-    for (const char* p = out; *p != '\0'; ++p) {
-        Require(*p > ' ' && *p < 0x7F);
-        if (*p != '%') {
-            decoded += *p;
-            continue;
-        }
-        Require(strspn(p + 1, "0123456789ABCDEF") >= 2);
-        decoded += static_cast<char>(strtol(std::string(p + 1, 2).c_str(), nullptr, 16));
-        p += 2;
+    for (const char* p = out; encoded && *p != '\0'; ++p) {
+        Require(*p > ' ' && *p < 0x7F && (*p != '%' || strspn(p + 1, "0123456789ABCDEF") >= 2));
+        const bool escaped = *p == '%';
+        decoded +=
+            escaped ? static_cast<char>(strtol(std::string(p + 1, 2).c_str(), nullptr, 16)) : *p;
+        p += escaped ? 2 : 0;
     }
-    Require(decoded == path && strlen(out) <= kEncodedPathLimit);
+    Require(!encoded || (decoded == path && strlen(out) <= kEncodedPathLimit));
 }
 
 // Zero-padded to the end; no blank in front, nor at the end of a field that was not cut.
@@ -79,23 +74,22 @@ void CheckField(const char (&field)[N]) {
     Require(length == 0 || length == N - 1 || strchr(" \t\r\n", field[length - 1]) == nullptr);
 }
 
-void FuzzNews(std::vector<char> text) {
+void FuzzNews(char* text, size_t) {
     NewsItem items[kNewsItemsMax];  // ASan reports a write past the last one
     memset(items, 0x5A, sizeof(items));
-    const int count = ParseNewsText(text.data(), items, kNewsItemsMax);
+    const int count = ParseNewsText(text, items, kNewsItemsMax);
     Require(count >= 0 && count <= kNewsItemsMax);
     for (int i = 0; i < count; ++i)
         CheckField(items[i].tag), CheckField(items[i].title), CheckField(items[i].body);
 }
 
 // The C library's own reading, clamped to 32 bits, is the reference.
-void FuzzBuildNumber(const char* text) {
+void FuzzBuildNumber(char* text, size_t) {
     const long long wide = strtoll(text, nullptr, 10);
     Require(ParseBuildNumber(text) == (wide > INT_MAX ? INT_MAX : wide < INT_MIN ? INT_MIN : wide));
 }
 
-// From start on the text is the signature line, at most one LF after it, its digits those of
-// the signature bytes read.
+// From start on: the signature line of the bytes read, at most one LF after it.
 void CheckSignatureLine(const std::string& all, size_t start, const unsigned char* signature) {
     std::string line = "#@signature ";
     for (size_t i = 0; i < kSignatureBytes; ++i)
@@ -104,9 +98,8 @@ void CheckSignatureLine(const std::string& all, size_t start, const unsigned cha
     Require(all.substr(start) == line || all.substr(start) == line + "\n");
 }
 
-// The version lies in the signed part and holds no LF; an offer's signed prefix names its build
-// as the C library reads the first line.
-void FuzzSigned(const char* text, size_t length) {
+// The version lies in the signed part, without LF; an offer's build is what strtoll reads.
+void FuzzSigned(char* text, size_t length) {
     const std::string all(text, length);
     SignedManifest m;
     if (ReadSignedManifest(text, length, &m)) {
@@ -135,15 +128,13 @@ void FuzzSigned(const char* text, size_t length) {
     }
 }
 
-// An accepted index is the one canonical writing of chunks that tile the file; with each found
-// where it stands nothing is left to fetch. An accepted "#@chunks" line is its parts rejoined.
-void FuzzChunkIndex(const char* text, size_t length) {
+// An accepted index is canonical and tiles the file; a "#@chunks" line is its parts rejoined.
+void FuzzChunkIndex(char* text, size_t length) {
     ChunkIndex index;
     if (ReadChunkIndex(reinterpret_cast<const unsigned char*>(text), length, &index)) {
         Require(WriteChunkIndex(index) == std::string(text, length));
         Require(static_cast<int64_t>(length) <= ChunkIndexSizeLimit(index.fileSize));
-        // Found last to first: chunks of equal digest and length may take each other's place,
-        // and still nothing is left to fetch.
+        // Found last to first (equal chunks may swap places), nothing is left to fetch.
         const std::vector<uint32_t> byDigest = SortChunksByDigest(index);
         std::vector<ChunkSource> sources(index.chunks.size());
         for (size_t i = index.chunks.size(); i-- > 0;) {
@@ -170,17 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     std::vector<char> text(data + 1, data + size);
     text.push_back('\0');
-    if (data[0] == 'm')
-        FuzzManifest(text);
-    else if (data[0] == 'e')
-        FuzzEncoder(text.data());
-    else if (data[0] == 'n')
-        FuzzNews(text);
-    else if (data[0] == 'b')
-        FuzzBuildNumber(text.data());
-    else if (data[0] == 's')
-        FuzzSigned(text.data(), size - 1);
-    else if (data[0] == 'c')
-        FuzzChunkIndex(text.data(), size - 1);
+    void (*const readers[])(char*, size_t) = {FuzzManifest,    FuzzEncoder, FuzzNews,
+                                              FuzzBuildNumber, FuzzSigned,  FuzzChunkIndex};
+    const char* const picks = "menbsc";
+    if (data[0] != 0 && strchr(picks, data[0]) != nullptr)
+        readers[strchr(picks, data[0]) - picks](text.data(), size - 1);
     return 0;
 }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds tests/fuzz/fuzz_readers.cpp with the portable sources, libFuzzer, ASan and UBSan,
-# and runs it from its seeds for 15 s (--smoke: 5 s, to keep it working; --seconds N):
-#   run_fuzzers.sh [--smoke | --seconds N] [BUILD_DIR]
+# run_fuzzers.sh [--smoke | --seconds N] [BUILD_DIR]: builds fuzz_readers.cpp with the portable
+# sources, libFuzzer, ASan and UBSan, and runs it from its seeds for 15 s (--smoke: 5 s).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=15

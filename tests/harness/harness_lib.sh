@@ -1,16 +1,12 @@
-# Shell functions of the Windows and end-to-end tests (source this file): one Wine prefix for
-# the whole run, a display and a local HTTPS patch server for each test, and the checks.
-# The Wine, display and nginx helpers themselves are in scripts/wine_env.sh.
+# Shell functions of the Windows and end-to-end tests (sourced): one Wine prefix per run, a
+# display and a local HTTPS server per test, the checks. Wine and display: scripts/wine_env.sh.
 
 skh_harness_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$skh_harness_dir/../../scripts/wine_env.sh"
 build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
 
-# The run's prefix (trusting the test CA), a fresh $state with the server's files in $www, a
-# 1024x768 display (the size the prefix's desktop took), the local HTTPS patch server on a free
-# port (SKH_TEST_SERVER_URL, SKH_TEST_SERVER_DIR), and a clean-up on every way out that ends
-# what the test started, by pid. With "desktop" the test uses the desktop's own display: Wine
-# moves windows and shows boxes only where the desktop is. Usage: skh_begin NAME [desktop]
+# skh_begin NAME [desktop]: the prefix, a fresh $state (server files in $www), a 1024x768 display
+# (with "desktop" the desktop's own: Wine moves windows and shows boxes only there), the server.
 skh_begin() {
     local ca=$build/harness/ca
     mkdir -p "$build/harness"
@@ -32,9 +28,8 @@ skh_begin() {
     export SKH_TEST_SERVER_URL="https://localhost:$(cat "$state/port")" SKH_TEST_SERVER_DIR=$state
 }
 
-# The prefix's desktop lives on the display of the first program that needs it and takes every
-# window with it when that display goes. So it gets a display of its own, kept by a program
-# that waits without a window; scripts/test.sh ends that group, or it ends after an hour.
+# The prefix's desktop dies with the display of the first program that needs it, so it gets a
+# display of its own, kept by a windowless wait that scripts/test.sh ends (or an hour does).
 skh_keep_desktop() {
     local keeper=$build/harness/desktop
     (
@@ -56,45 +51,29 @@ skh_cleanup() { skh_stop_started; rm -rf "$state"; }
 
 # ---- End-to-end scripts -----------------------------------------------------------------
 failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
-# check DESCRIPTION EXPECTED ACTUAL
-check() {
-    if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
+check() { if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi; }
 report() {
     [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
     echo "all checks passed"
 }
 # wait_until SECONDS COMMAND...: polls every 0.2 s until the command succeeds.
 wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.2
-    done
+    local deadline=$((SECONDS + $1)) && shift
+    until "$@"; do [ $SECONDS -lt $deadline ] && sleep 0.2 || return 1; done
 }
-requests() {
-    local count
-    count=$(grep -s -c -P "^GET\t$1\t" "$state/requests.log")
-    echo "${count:-0}"
-}
+requests() { local n; n=$(grep -s -c -P "^GET\t$1\t" "$state/requests.log"); echo "${n:-0}"; }
 requested() { [ "$(requests "$1")" -gt 0 ]; }
 
-# Starts the launcher of a game folder (a Unix path inside the prefix) from another folder,
-# pointed at the local server; sets launcher_pid, which is the Windows process itself.
+# Starts a game folder's launcher against the local server; launcher_pid is the Wine process.
 start_launcher() {
     (cd "$state" && exec env SKH_TEST_PATCH_ROOT="$SKH_TEST_SERVER_URL" \
         wine "$1/SKH2026_Patcher.exe" >/dev/null 2>&1) &
     launcher_pid=$!
     skh_pids+=("$launcher_pid")
 }
-# Waits up to 20 s for launcher_pid to end; sets ended to its exit code, or to "running".
-# Runs in the test's own shell, which alone can reap the process.
+# Sets ended to launcher_pid's exit code, or "running" after 20 s; only this shell can reap it.
 end_launcher() {
     ended=running
     if wait_until 20 bash -c "[ ! -d /proc/$launcher_pid ] || grep -q '^State:.*Z' /proc/$launcher_pid/status"; then

@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
-# Makes signed release trees with the real skh_publish, then runs the rest of its arguments:
-#   signed_fixtures.sh BUILD_DIR OUT_DIR COMMAND...
-# OUT_DIR/seq1, seq2: the client signed with test-keys/release as v1 and v2 (sequences 1, 2:
-# the keys are copied with counters at 0 in every run); other: v2 signed with test-keys/other;
-# unsigned: v2 without a key; launcher5, launcher3: the stand-in program offered as builds 5
-# and 3; chunks: one sparse file above 50 MiB, so with a chunk index, signed as v1.
+# signed_fixtures.sh BUILD_DIR OUT_DIR COMMAND...: trees made by the real skh_publish, then
+# COMMAND. Keys are copied with counters at 0, so seq1 and seq2 are sequences 1 and 2.
 set -euo pipefail
-build=$1
-out=$2
+build=$1 out=$2
 shift 2
 tool=${SKH_PUBLISH:?SKH_PUBLISH names the skh_publish to publish with}
 rm -rf "$out"

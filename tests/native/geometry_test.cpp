@@ -1,5 +1,5 @@
-// Window and frame arithmetic as the player meets it: the game folder rule, placement, where
-// a press drags the window, the progress fill, the news rows, gradient rows and gear spokes.
+// Window and frame arithmetic as the player meets it: game folder, placement, dragging, progress
+// fill, news rows, gradient rows and gear spokes.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -33,13 +33,11 @@ TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndButtonsN
     for (const auto& row : rows) {
         char out[260];
         memset(out, 'x', sizeof(out));
-        EXPECT_EQ(GameDirFromModulePath(row.path.c_str(), row.reported, 260, out, 260), row.ok)
-            << row.path.substr(0, 40);
-        EXPECT_EQ(std::string(out), row.folder) << row.path.substr(0, 40);
+        const bool ok = GameDirFromModulePath(row.path.c_str(), row.reported, 260, out, 260);
+        EXPECT_EQ(std::make_pair(ok, std::string(out)), std::make_pair(row.ok, row.folder));
     }
 
-    // A screen smaller than the window gives a negative origin: the caption stays reachable
-    // by dragging, never pushed off to the left by a clamp.
+    // A screen smaller than the window gives a negative origin, never clamped off the caption.
     const int screens[][4] = {{1920, 1080, 550, 280}, {800, 600, -10, 40}, {817, 521, -1, 0}};
     for (const auto& row : screens) {
         WindowOrigin origin = CentredWindowOrigin(row[0], row[1]);
@@ -47,8 +45,8 @@ TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndButtonsN
             << row[0] << "x" << row[1];
     }
 
-    // Every button lies inside the window, overlaps no other, and a press on it is a click,
-    // never a drag; the caption strip just left of the first caption button drags.
+    // Every button lies inside the window, overlaps no other and is never a drag point; the
+    // caption strip just left of the first caption button drags.
     for (const ButtonPlacement& a : kButtonPlacements) {
         EXPECT_TRUE(a.left >= 0 && a.top >= 0 && a.left + a.width <= kWindowWidth &&
                     a.top + a.height <= kWindowHeight)
@@ -67,8 +65,7 @@ TEST(WindowLayoutTest, GameFolderOrNothingWhenCutCentringNeverClampedAndButtonsN
 }
 
 TEST(FrameLayoutTest, ProgressFillGrowsWithinTheTrackAndNewsRowsStayInThePanel) {
-    // The fill never shrinks as the run goes on, fills the track exactly at 100 % and never
-    // paints past it, and a sliver too thin to round is not drawn at all.
+    // The fill never shrinks, fills the track exactly at 100 %, and no sliver too thin to round.
     int previous = 0;
     for (int percent = -5; percent <= 105; ++percent) {
         const int width = ProgressFillWidth(percent);
@@ -80,17 +77,16 @@ TEST(FrameLayoutTest, ProgressFillGrowsWithinTheTrackAndNewsRowsStayInThePanel) 
     EXPECT_EQ(ProgressFillWidth(100), kProgressTrack.right - kProgressTrack.left - 2);
     EXPECT_EQ(ProgressFillWidth(2147483647), ProgressFillWidth(100));
 
-    // Rows with a body are taller than title-only rows; a separator lies between two rows,
-    // never under the last; five rows of any kind fit above the status line.
+    // Rows with a body are taller; separators only between rows; five fit above the status line.
     NewsItem items[kNewsItemsMax] = {};
     for (int i : {1, 3, 4})
         strcpy(items[i].body, "body");
     NewsRowLayout rows[kNewsItemsMax];
     ASSERT_EQ(LayoutNewsRows(items, 5, rows), 5);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(rows[i].hasBody, i == 1 || i == 3) << i;
-        EXPECT_TRUE(rows[i].hasSeparator) << i;
-        EXPECT_TRUE(rows[i].separatorY > rows[i].top && rows[i].separatorY < rows[i + 1].top);
+        EXPECT_TRUE(rows[i].hasBody == (i == 1 || i == 3) && rows[i].hasSeparator &&
+                    rows[i].separatorY > rows[i].top && rows[i].separatorY < rows[i + 1].top)
+            << i;
     }
     EXPECT_GT(rows[2].top - rows[1].top, rows[1].top - rows[0].top);
     EXPECT_FALSE(rows[4].hasSeparator);
@@ -111,15 +107,15 @@ TEST(GlyphTest, GradientChannelsStepIndependentlyAndGearSpokesStandOnTheirCircle
     EXPECT_EQ(GradientRowColor(299, 300, PackRgb(255, 0, 0), PackRgb(0, 255, 255)),
               PackRgb(1, 254, 254));
 
-    // A gear of size 7 has spokes from radius 5 to radius 10, 45 degrees apart clockwise
-    // from the right; integer pixels may fall short of a radius by one, never beyond it.
+    // Size 7: spokes from radius 5 to 10, 45 degrees apart clockwise from the right; pixels fall
+    // short of a radius by one at most, never beyond it.
     GearSpoke spokes[kGearSpokes];
     ComputeGearSpokes(7, spokes);
     for (int i = 0; i < kGearSpokes; ++i) {
         const GearSpoke& s = spokes[i];
         const double inner = hypot(s.innerX, s.innerY), outer = hypot(s.outerX, s.outerY);
-        EXPECT_TRUE(inner > 4 - 1e-9 && inner <= 5 + 1e-9) << i << ": " << inner;
-        EXPECT_TRUE(outer > 9 - 1e-9 && outer <= 10 + 1e-9) << i << ": " << outer;
+        EXPECT_TRUE(inner > 4 - 1e-9 && inner <= 5 + 1e-9 && outer > 9 - 1e-9 && outer <= 10 + 1e-9)
+            << i << ": " << inner << ", " << outer;
         const double angle = atan2(s.outerY, s.outerX) * 180 / M_PI;
         EXPECT_NEAR(fmod(angle + 360, 360), i * 45, 6) << i;
     }

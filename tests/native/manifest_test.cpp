@@ -1,5 +1,5 @@
-// Manifest lines and entries, the keep-or-download table, refused paths, the 259 and 2,047
-// limits and the address encoder; chunk boundaries, chunk indexes and the chunk sync plan.
+// Manifest lines and entries, the keep-or-download table, refused paths, path and address
+// limits; chunk boundaries, chunk indexes and the chunk sync plan.
 #include <gtest/gtest.h>
 #include <openssl/sha.h>
 #include <stdlib.h>
@@ -34,12 +34,11 @@ TEST(ManifestLines, LineEndsCountsProgressAndTheFieldsOfAnEntry) {
     EXPECT_EQ(Lines("\r\n  pad | 1 | d  \ra|1|x\r\nb|2|y\n\n\r\rc|3|z"),
               (std::vector<std::string>{"  pad | 1 | d  ", "a|1|x", "b|2|y", "c|3|z"}));
     // A trailing CR is no line of its own; the text ends at the first zero byte.
-    for (const auto& row : {std::make_pair("a|1|x\nb|1|x\nc|1|x\n", 3),
-                            {"a|1|x\r\nb|1|x", 2},
-                            {"", 1},
-                            {"a|1|x\n\r", 1},
-                            {"a\nb\n\0c\nd\n", 2}})
-        EXPECT_EQ(CountManifestLines(row.first), row.second) << row.first;
+    const char* texts[] = {"a|1|x\nb|1|x\nc|1|x\n", "a|1|x\r\nb|1|x", "", "a|1|x\n\r",
+                           "a\nb\n\0c\nd\n"};
+    const int counts[] = {3, 2, 1, 1, 2};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(CountManifestLines(texts[i]), counts[i]) << texts[i];
     // Entries split by bare CRs outnumber the line feeds counted; the bar still stops at 95.
     EXPECT_EQ(ManifestProgress(2, 1), 95);
     EXPECT_EQ(ManifestProgress(2000000000, 2000000000), 95);
@@ -50,14 +49,11 @@ TEST(ManifestLines, LineEndsCountsProgressAndTheFieldsOfAnEntry) {
     EXPECT_EQ(entry.path + std::string(",") + std::to_string(entry.size) + "," + entry.digest,
               "data/a b.pak,1024,big|extra");
     char comment[] = "#a|1|x", oneBar[] = "a|1";
-    EXPECT_FALSE(ParseManifestEntry(comment, &entry));
-    EXPECT_FALSE(ParseManifestEntry(oneBar, &entry));
-    for (const auto& row : {std::make_pair("  +42abc", 42LL),
-                            {"-1", -1},
-                            {"abc", 0},
-                            {"6442450944", 6442450944LL},
-                            {"99999999999999999999999", INT64_MAX}})
-        EXPECT_EQ(ParseSizeField(row.first), row.second) << row.first;
+    EXPECT_FALSE(ParseManifestEntry(comment, &entry) || ParseManifestEntry(oneBar, &entry));
+    const char* fields[] = {"  +42abc", "-1", "abc", "6442450944", "99999999999999999999999"};
+    const long long sizes[] = {42, -1, 0, 6442450944LL, INT64_MAX};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(ParseSizeField(fields[i]), sizes[i]) << fields[i];
 }
 
 TEST(ManifestDecision, EveryRowOfTheTable) {
@@ -87,20 +83,18 @@ TEST(ManifestDecision, EveryRowOfTheTable) {
         {true, false, 10, 10, upper, true, A::Hash, A::Sync},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(DecideEntry(row.exists, row.isDirectory, row.fileSize, row.sizeField,
-                              row.digest.c_str(), row.versionChanged),
-                  row.action)
-            << row.digest << " " << row.sizeField;
-        EXPECT_EQ(DecideIndexedEntry(row.exists, row.isDirectory, row.fileSize, row.sizeField,
-                                     row.versionChanged),
-                  row.indexed)
+        const auto e = row.exists, d = row.isDirectory, v = row.versionChanged;
+        EXPECT_EQ(
+            std::make_pair(DecideEntry(e, d, row.fileSize, row.sizeField, row.digest.c_str(), v),
+                           DecideIndexedEntry(e, d, row.fileSize, row.sizeField, v)),
+            std::make_pair(row.action, row.indexed))
             << row.digest << " " << row.sizeField;
     }
-    EXPECT_EQ(DecideAfterHash(false, "", kDigest), A::Keep);
-    EXPECT_EQ(DecideAfterHash(true, kDigest, kDigest), A::Keep);
-    EXPECT_EQ(DecideAfterHash(true, kDigest, long41.substr(1).c_str()), A::Download);
     // An upper-case field is valid but never equals the lower-case computed digest.
-    EXPECT_EQ(DecideAfterHash(true, kDigest, upper.c_str()), A::Download);
+    EXPECT_TRUE(DecideAfterHash(false, "", kDigest) == A::Keep &&
+                DecideAfterHash(true, kDigest, kDigest) == A::Keep &&
+                DecideAfterHash(true, kDigest, long41.substr(1).c_str()) == A::Download &&
+                DecideAfterHash(true, kDigest, upper.c_str()) == A::Download);
 }
 
 TEST(ManifestPaths, RefusesWhatCouldLeaveTheGameFolderOrNameADeviceAndWhatWouldBeCut) {
@@ -129,8 +123,7 @@ TEST(ManifestPaths, RefusesWhatCouldLeaveTheGameFolderOrNameADeviceAndWhatWouldB
 
     ASSERT_TRUE(EncodeUrlPath("dir one/a\\b\xE9~_-.100%+#?&", out, sizeof(out)));
     EXPECT_STREQ(out, "dir%20one/a%5Cb%E9~_-.100%25%2B%23%3F%26");
-    // Room for three characters is checked before each byte: 2045 fit in 2,047, a 2046th
-    // could be cut.
+    // Room for three characters is checked before each byte: 2045 fit in 2,047, a 2046th not.
     EXPECT_TRUE(EncodeUrlPath(std::string(2045, 'a').c_str(), out, sizeof(out)));
     EXPECT_FALSE(EncodeUrlPath(std::string(2046, 'a').c_str(), out, sizeof(out)));
 }
@@ -249,8 +242,7 @@ TEST(ChunkSync, StepsCoalesceAndAPartFileCountsOnlyWhereItsChunksStand) {
     EXPECT_EQ(found('d', 2 * k, 21 * k, old), 1);
     EXPECT_EQ(found('f', k, 40 * k, old), 1);
     const std::vector<SyncStep> plan = PlanChunkSync(index, sources);
-    // Each step as kind, first chunk, chunk count, offset, source offset and length in units
-    // of k: copies join only where the old file's chunks follow each other too.
+    // Steps as kind, chunks, offset<source:length in k: copies join where the old chunks do too.
     std::string steps;
     for (const SyncStep& step : plan)
         steps += "CKF"[static_cast<int>(step.kind)] + std::to_string(step.firstChunk) + "+" +
@@ -280,9 +272,8 @@ TEST(ChunkIndexFormat, WrittenAndReadBackAndRefusedInEveryOtherForm) {
     EXPECT_EQ(WriteChunkIndex(back), bytes);  // every field read back
     EXPECT_EQ(back.chunks[2].offset, kChunkMaxSize + kChunkMinSize);
 
-    // Each a change at one byte (offset, new value) or a cut: the magic, the format, each chunk
-    // size, the file size, the count, a first chunk too long, a middle one too short, an empty
-    // last one; one record short, one byte over.
+    // One byte changed in the magic, format, chunk sizes, file size, count, a first chunk too long,
+    // a middle one too short, an empty last one; one record short, one byte over.
     const std::vector<std::pair<size_t, char>> changes = {
         {0, 'X'}, {8, 2}, {13, 0}, {18, 0}, {22, 0}, {24, 2}, {64, 4}, {68, 1}, {104, 1}, {140, 0}};
     for (const auto& change : changes) {

@@ -1,5 +1,4 @@
-// The news list parser on the inputs a server can really send, blanks trimmed from each field.
-// (Zero padding of every field and the bounds of the array are the fuzz target's properties.)
+// The news parser on what a server can send (padding and bounds are the fuzz target's).
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -16,8 +15,7 @@ std::string Field(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
 }
 
-// Each entry as "tag|title|body"; an array of the launcher's size, so that ASan sees a write
-// past it.
+// Entries as "tag|title|body", parsed into an array of the launcher's size for ASan to guard.
 void ExpectEntries(std::string text, const std::vector<std::string>& expected) {
     SCOPED_TRACE(testing::PrintToString(text.substr(0, 60)));
     NewsItem items[kNewsItemsMax];

@@ -1,5 +1,4 @@
-// The publishing tool: name rules, copying, published trees, links, the swap, and signed
-// releases held against openssl's own command line.
+// The publishing tool: names, copying, trees, links, the swap, releases signed as openssl signs.
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <limits.h>
@@ -42,14 +41,22 @@ void WriteBytes(const fs::path& path, const std::string& content) {
     ASSERT_TRUE(WriteWholeFile(path, content)) << path;
 }
 
+// What a shell command prints, or "(failed)".
+std::string Shell(const std::string& command) {
+    std::string out;
+    char buffer[4096];
+    FILE* pipe = popen(command.c_str(), "r");
+    for (size_t n; pipe != nullptr && (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
+        out.append(buffer, n);
+    return pipe != nullptr && pclose(pipe) == 0 ? out : "(failed)";
+}
+
 fs::path MakeRoot() {
     std::string pattern = "/tmp/skh_publish_test.XXXXXX";
     return mkdtemp(&pattern[0]) != nullptr ? pattern : "/nonexistent";
 }
 
-// What the tool flushed, in order, named as its descriptors were; the first folder renamed
-// onto the served tree's name and how many flushes came before. The seam's failures: no
-// exchange of two names, and the first renames onto the served name failing.
+// Paths flushed; the first folder renamed onto the served name, flushes before it; failures.
 std::mutex gSeenLock;
 std::vector<std::string> gFlushed;
 std::string gServedName, gFirstOntoServed;
@@ -113,8 +120,7 @@ TEST(PublishNames, Windows1252NamesPathsLinesVersionsAndCaseFolding) {
     for (const char* bad : {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xC2\x81", "caf\xE9", "\xC0\xAF",
                             "\xED\xA0\x80", "ab\xC3"})
         EXPECT_FALSE(Utf8ToWindows1252(bad, &out)) << PrintableName(bad);
-    // The longest: 259 characters with the assumed game folder in front. The launcher's own
-    // refusals (parent parts, devices, drives) are its tests'; "d/nul.txt" shows they apply.
+    // 259 characters with the assumed game folder; "d/nul.txt" shows the launcher's refusals apply.
     const std::string longest = "d/" + std::string(257 - strlen(kAssumedGameDir), 'x');
     using Names = std::initializer_list<std::string>;
     for (const std::string& good : Names{"dir one/a b.txt", "caf\xE9/#notes ~1.txt", ".hidden/x",
@@ -181,8 +187,7 @@ TEST_F(PublishTree, ServesTheClientUnderItsManifestBytesRefusesBadNamesAndVersio
           "verify: 6 "})
         ExpectProblem(verified, found);
 
-    // Refused names (the path rules, no Windows-1252, equal but for case) and a link out of the
-    // client: each named, none published.
+    // Refused names and a link out of the client: each named, none published.
     WriteBytes(root / "secret.txt", "not for players");
     fs::create_symlink(root / "secret.txt", client / "peek.txt");
     const char* const refused[] = {"dir/bad|bar.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt",
@@ -241,31 +246,24 @@ TEST_F(PublishTree, FlushesTheTreeBeforeTheSwapAndPutsTheServedTreeBackWhenTheSw
     gDiskCalls = {SeenFlush, SeenRename};
     const fs::path web = fs::canonical(out);
     gServedName = (web / "skh-full").string();
-    // Versions 2 to 5; failing counts the renames onto the served name that fail: the new
-    // tree's, then the undo's.
-    const struct {
-        bool exchange;
-        int failing;
-        const char* text;
-    } rows[] = {{true, 0, "published"},
-                {false, 0, "published"},
-                {false, 1, "the served tree is back as it was"},
-                {false, 2, "nothing is served at"}};
+    // Versions 2 to 5: exchange, none, the new tree's rename onto the served name fails, the
+    // undo's.
+    const char* const texts[] = {"published", "published", "the served tree is back as it was",
+                                 "nothing is served at"};
     for (int version = 2; version <= 5; ++version) {
-        const auto& row = rows[version - 2];
+        const int failing = std::max(0, version - 3);
         gFlushed.clear();
         gFirstOntoServed.clear();
-        gExchange = row.exchange;
-        gFailingOntoServed = row.failing;
-        EXPECT_EQ(Publish(std::to_string(version)), row.failing ? kExitProblems : kExitOk);
-        EXPECT_NE(log.str().find(row.text), std::string::npos) << log.str();
-        const std::string served = std::to_string(row.failing ? 3 : version) + "\n";
-        EXPECT_EQ(ReadBytes(live / "version.txt"), row.failing == 2 ? "(unreadable)" : served);
-        if (row.failing)
+        gExchange = version == 2;
+        gFailingOntoServed = failing;
+        EXPECT_EQ(Publish(std::to_string(version)), failing ? kExitProblems : kExitOk);
+        EXPECT_NE(log.str().find(texts[version - 2]), std::string::npos) << log.str();
+        const std::string served = std::to_string(failing ? 3 : version) + "\n";
+        EXPECT_EQ(ReadBytes(live / "version.txt"), failing == 2 ? "(unreadable)" : served);
+        if (failing)
             continue;
-        // Every file and folder of the new tree reached the disk under its staging name (a
-        // hidden name for a file written whole) before the first rename onto the served name,
-        // and the web root after it.
+        // Every file and folder reached the disk under its staging (or hidden) name before the
+        // first rename onto the served name, and the web root after it.
         std::set<std::string> flushed;
         for (size_t i = 0; i < gFlushedBeforeSwap; ++i)
             flushed.insert(std::regex_replace(
@@ -297,7 +295,7 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
 
     // The launcher's build takes the public key only, never the private one, PEM or DER.
     const std::string der = keys + "/private.der";
-    ASSERT_EQ(system(("openssl pkey -in " + key + " -outform DER -out " + der).c_str()), 0);
+    ASSERT_EQ(Shell("openssl pkey -in " + key + " -outform DER -out " + der), "");
     for (const std::string& file : {publicKey, key, der}) {
         const std::string build = SKH_CMAKE_COMMAND " -DSKH_RELEASE_KEY=" + file +
                                   " -DOUTPUT=" + (root / "key.cpp").string() +
@@ -312,28 +310,22 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
     WriteBytes(client / "big.pak", std::string(52428801, '\0'));  // just above the hash limit
     ASSERT_EQ(Publish("2026.1", key), kExitOk) << log.str();
     EXPECT_EQ(ReadBytes(keys + "/release_sequence.txt"), "1\n");
-    // The big file's chunk index: 200 chunks of the largest size and one byte (verify reads it
-    // below), named with its SHA-256 (as openssl computes it) on the signed line before the entry.
+    // The big file's index (200 largest chunks and one byte) signed by its SHA-256 before the
+    // entry.
     const fs::path index = live / "#chunks/big.pak.idx";
     const std::string indexBytes = ReadBytes(index);
     EXPECT_EQ(indexBytes.size(), kChunkIndexHeaderSize + 201 * kChunkRecordSize);
-    const std::string indexSum =
-        "openssl dgst -sha256 -r '" + index.string() + "' >" + (root / "index.sum").string();
-    ASSERT_EQ(system(indexSum.c_str()), 0);
     const std::string body =
-        "#@sequence 1\n#@version 2026.1\n"
-        "a.txt|3|a9993e364706816aba3e25717850c26c9cd0d89d\n"
+        "#@sequence 1\n#@version 2026.1\na.txt|3|a9993e364706816aba3e25717850c26c9cd0d89d\n"
         "#@chunks " +
-        ReadBytes(root / "index.sum").substr(0, 64) +
-        " #chunks/big.pak.idx\n"
-        "big.pak|52428801|390859d3b1d67cefd03364e66b885bc13ba8a371\n";
+        Shell("openssl dgst -sha256 -r '" + index.string() + "'").substr(0, 64) +
+        " #chunks/big.pak.idx\nbig.pak|52428801|390859d3b1d67cefd03364e66b885bc13ba8a371\n";
     // PKCS#1 v1.5 signatures are deterministic: the tool must write exactly openssl's.
-    const std::string sign = "head -c " + std::to_string(body.size()) + " " +
-                             (live / "manifest.txt").string() + " | openssl dgst -sha256 -hex -r" +
-                             " -sign " + key + " -out " + (root / "sig").string();
-    ASSERT_EQ(system(sign.c_str()), 0);
+    const std::string signature =
+        Shell("head -c " + std::to_string(body.size()) + " " + (live / "manifest.txt").string() +
+              " | openssl dgst -sha256 -hex -r -sign " + key);
     EXPECT_EQ(ReadBytes(live / "manifest.txt"),
-              body + "#@signature " + ReadBytes(root / "sig").substr(0, 768) + "\n");
+              body + "#@signature " + signature.substr(0, 768) + "\n");
     EXPECT_EQ(MakeKeyPair(keys, log, log), kExitProblems);  // never replaced: it verifies below
 
     const std::string exe = WholeExecutable(4096);
@@ -349,11 +341,9 @@ TEST_F(PublishTree, KeyPairsSignedManifestsAndLauncherOffersAsOpensslSignsThem) 
     EXPECT_EQ(ReadBytes(out / "skh-share/patcher_version.txt"), "6\n");
     ASSERT_EQ(ship("6", exe, key), kExitOk) << log.str();
     // The signed offer names the executable's size and its SHA-256 as sha256sum gives it.
-    const std::string exeSum =
-        "sha256sum '" + (root / "new.exe").string() + "' >" + (root / "exe.sum").string();
-    ASSERT_EQ(system(exeSum.c_str()), 0);
     EXPECT_EQ(ReadBytes(out / "skh-share/patcher_version.txt").substr(0, 88),
-              "6\n#@size 4096\n#@sha256 " + ReadBytes(root / "exe.sum").substr(0, 64) + "\n");
+              "6\n#@size 4096\n#@sha256 " +
+                  Shell("sha256sum '" + (root / "new.exe").string() + "'").substr(0, 64) + "\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(out / "skh-share"), fs::directory_iterator()),
               2);
     // After a key change the offer is the launcher that brought the new key, under the old.

@@ -12,8 +12,7 @@ const std::string kSig = "#@signature 0f" + std::string(764, '5') + "e1";
 const std::string kEntry = "a.dat|3|a9993e364706816aba3e25717850c26c9cd0d89d\n";
 
 TEST(SignedRelease, ManifestsAcceptedOnlyInTheirOneForm) {
-    // The longest sequence number; a comment, an entry, a chunk index line between entries and a
-    // blank line in the signed part.
+    // The longest sequence; a comment, a chunk index line and a blank line in the signed part.
     const std::string chunks = "#@chunks " + std::string(64, 'a') + " #chunks/a.dat.idx\n";
     const std::string good = "#@sequence 999999999999999999\n#@version 2026.2\n# note\n" + kEntry +
                              chunks + kEntry + "\n" + kSig + "\n";
@@ -24,9 +23,7 @@ TEST(SignedRelease, ManifestsAcceptedOnlyInTheirOneForm) {
     EXPECT_EQ(std::string(m.version, m.versionLength), "2026.2");
     EXPECT_EQ(m.signature[0] << 8 | m.signature[383], 0x0fe1);  // the first and last bytes
 
-    // A sign, a trailing blank, 19 digits, a second sequence line, none, no version line, an
-    // empty one, a CR, a tag after an entry, a second signature, a second version, a zero byte, an
-    // uppercase digit, 767 and 769 digits, a blank line or an entry after the signature, nothing.
+    // Each tag line wrong, twice or missing; a zero byte; the signature's digits; anything after.
     const std::string head = "#@sequence 17\n#@version 2026.2\n", tail = kEntry + kSig;
     for (const std::string& text :
          {"#@sequence +17\n#@version 2026.2\n" + tail, "#@sequence 17 \n#@version 2026.2\n" + tail,
@@ -50,9 +47,7 @@ TEST(SignedRelease, LauncherOffersNameTheSignedSizeAndDigestOfTheExecutable) {
         EXPECT_EQ(offer.size, 1048576);
         EXPECT_EQ(std::string(offer.sha256), h);
     }
-    // Beyond INT_MAX, zero, a sign, a blank, a CR, the old form without size and digest, size
-    // zero or above the limit, a short or uppercase digest, lines swapped, an extra line, an
-    // entry after the signature.
+    // The build, size and digest each out of form; the old form; lines swapped, extra or after.
     const std::string digest = "#@sha256 " + h + "\n";
     for (const std::string& text :
          {"2147483648\n" + body, "0\n" + body, "+6\n" + body, "6 \n" + body, "6\r\n" + body,
@@ -78,8 +73,7 @@ TEST(SignedRelease, SequenceRecordsBelongToTheKeyThatTookTheRelease) {
     EXPECT_EQ(ReadSequenceRecord("", 0, mine.c_str(), &sequence), SequenceRecord::None);
     // An older launcher's bare number names no key: the folder starts afresh, not locked out.
     EXPECT_EQ(ReadSequenceRecord("2", 1, mine.c_str(), &sequence), SequenceRecord::None);
-    // No number, 19 digits, a leading zero, two blanks, an uppercase
-    // digit, a line break, a zero byte, a cut fingerprint.
+    // Numbers and fingerprints out of their one form.
     for (const std::string& text :
          {std::string("2 "), mine + " ", mine + " 1000000000000000000", mine + " 02", mine + "  2",
           std::string(64, 'A') + " 2", mine + " 2\n", mine + std::string(" 2\0", 3),

@@ -22,24 +22,20 @@ namespace {
 
 char gFullBase[600], gShareBase[600];
 
-// Runs before main, so that the launcher built with these seams can be started against the
-// local server by an end-to-end test.
+// Before main, so that an end-to-end test can point the test launcher at the local server.
 const bool gRootFromEnvironment = [] {
     const char* root = getenv("SKH_TEST_PATCH_ROOT");
     SetPatchRootForTests(root != nullptr && *root != '\0' ? root : SKH_PATCH_ROOT);
     return true;
 }();
 
-std::mutex gPauseLock;
-std::vector<int> gPauses;
-// The pauses stay in the same order and proportion, a fiftieth as long.
+// Pauses are recorded and kept in proportion, a fiftieth as long.
 constexpr int kPauseDivisor = 50;
-
-std::mutex gStatusLock;
+std::mutex gPauseLock, gStatusLock;
+std::vector<int> gPauses;
 std::vector<StatusRecord> gStatusLog;
 bool gStatusRecording = true;
-// A test may paint on several threads.
-std::atomic<long> gCreated{0}, gDeleted{0};
+std::atomic<long> gCreated{0}, gDeleted{0};  // a test may paint on several threads
 
 }  // namespace
 
@@ -51,8 +47,7 @@ void SetPatchRootForTests(const char* root) {
     snprintf(gShareBase, sizeof(gShareBase), "%s/%s/", root, kShareTreeName);
 }
 
-// SKH_TEST_TOOLS_FOLDER points the update script at stand-ins: Wine's tasklist lists no
-// process at all.
+// SKH_TEST_TOOLS_FOLDER points the update script at stand-ins: Wine's tasklist lists nothing.
 bool SystemToolsFolder(char* out, size_t outSize) {
     const char* folder = getenv("SKH_TEST_TOOLS_FOLDER");
     if (folder == nullptr || *folder == '\0') {
@@ -72,9 +67,7 @@ void PauseBeforeRetry(int milliseconds) {
 
 std::vector<int> TakeRetryPauses() {
     std::lock_guard<std::mutex> guard(gPauseLock);
-    std::vector<int> out;
-    out.swap(gPauses);
-    return out;
+    return std::exchange(gPauses, {});
 }
 
 void NoteStatus(const char* text, int percent) {

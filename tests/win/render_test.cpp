@@ -1,6 +1,5 @@
-// Pixels of the primitives and the button faces read back from DIBs where GDI fixes them
-// exactly, never at text; the faces' states by how they differ; the frame behind the faces; the
-// GDI balance of painting. The composed frame is checked on the end-to-end session's pictures.
+// Primitives and button faces read back from DIBs, never at text: states by how they differ, the
+// frame behind the faces, the GDI balance of painting. The composed frame is the session test's.
 #include <gtest/gtest.h>
 
 #include <stdint.h>
@@ -59,24 +58,21 @@ int Brightness(COLORREF c) {
     return GetRValue(c) + GetGValue(c) + GetBValue(c);
 }
 
-// Draws with pen, brush and font noted before; they must be selected again afterwards, and
-// no clip region left behind.
+// Pen, brush and font are selected again after draw, and no clip region is left behind.
 template <typename Draw>
 void ExpectContextRestored(HDC dc, Draw draw) {
-    HGDIOBJ pen = GetCurrentObject(dc, OBJ_PEN), brush = GetCurrentObject(dc, OBJ_BRUSH);
-    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    auto selected = [dc](UINT kind) { return GetCurrentObject(dc, kind); };
+    const HGDIOBJ before[] = {selected(OBJ_PEN), selected(OBJ_BRUSH), selected(OBJ_FONT)};
     draw();
     HRGN probe = CreateRectRgn(0, 0, 0, 0);
     EXPECT_NE(GetClipRgn(dc, probe), 1);
     DeleteObject(probe);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), pen);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), brush);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
+    EXPECT_TRUE(selected(OBJ_PEN) == before[0] && selected(OBJ_BRUSH) == before[1] &&
+                selected(OBJ_FONT) == before[2]);
 }
 
 TEST(PrimitivesTest, PanelRowsAndEdgesAndTheShadowFrame) {
-    // A 100-row panel from (200, 100, 0) to (100, 0, 200): row k is (200 - k, 100 - k, 2k).
-    // Its one-pixel edge, and corners of radius 20 outside its rounded region.
+    // A 100-row panel, row k (200 - k, 100 - k, 2k), in a one-pixel edge with radius 20 corners.
     Canvas panel(240, 140);
     ExpectContextRestored(panel.dc, [&] {
         FillRoundedPanel(panel.dc, 20, 20, 220, 120, 40, RGB(200, 100, 0), RGB(100, 0, 200),
@@ -91,8 +87,7 @@ TEST(PrimitivesTest, PanelRowsAndEdgesAndTheShadowFrame) {
     EXPECT_EQ(panel.At(21, 70), RGB(150, 50, 100));
     EXPECT_EQ(panel.At(120, 118), RGB(102, 2, 196));
 
-    // Three outlines one to three pixels beside the rectangle and two to four below it, darker
-    // from the outside in.
+    // Three outlines 1-3 pixels beside the rectangle and 2-4 below it, darker from outside in.
     Canvas glow(240, 140);
     ExpectContextRestored(glow.dc, [&] { DrawOuterGlow(glow.dc, 30, 20, 200, 120, 18); });
     const COLORREF outer = glow.At(27, 70), middle = glow.At(28, 70), inner = glow.At(29, 70);
@@ -104,15 +99,9 @@ TEST(PrimitivesTest, PanelRowsAndEdgesAndTheShadowFrame) {
 
 BOOL DrawFace(Canvas& canvas, UINT id, bool pressed, HWND button = nullptr) {
     canvas.Clear();
-    DRAWITEMSTRUCT item = {ODT_BUTTON,
-                           id,
-                           0,
-                           ODA_DRAWENTIRE,
-                           pressed ? ODS_SELECTED : 0U,
-                           button,
-                           canvas.dc,
-                           {0, 0, canvas.width, canvas.height},
-                           0};
+    DRAWITEMSTRUCT item = {ODT_BUTTON, id, 0, ODA_DRAWENTIRE, pressed ? ODS_SELECTED : 0U, button,
+                           canvas.dc,  {}, 0};
+    SetRect(&item.rcItem, 0, 0, canvas.width, canvas.height);
     BOOL result = FALSE;
     ExpectContextRestored(canvas.dc, [&] { result = DrawButtonItem(&item); });
     return result;
@@ -120,8 +109,7 @@ BOOL DrawFace(Canvas& canvas, UINT id, bool pressed, HWND button = nullptr) {
 
 TEST(ButtonFacesTest, EveryFaceInItsStates) {
     ResetLauncherForRun(MakeGameDir("faces"));
-    // A caption button held lights a round plate that leaves its corners alone; released, only
-    // the glyph is drawn, in one colour.
+    // A caption button held lights a round plate, corners left alone; released, only the glyph.
     Canvas caption(26, 26);
     EXPECT_TRUE(DrawFace(caption, IDC_CLOSE, true));
     EXPECT_EQ(caption.At(0, 0), kCanvas);
@@ -132,39 +120,34 @@ TEST(ButtonFacesTest, EveryFaceInItsStates) {
     EXPECT_NE(glyph, kCanvas);
     EXPECT_EQ(caption.Count([&](COLORREF c) { return c == kCanvas || c == glyph; }), 26 * 26);
 
-    // A side button held sits on a panel with a border inside its margins, and its glyph and
-    // label turn warm; released, there is no panel and they are cool.
+    // A side button held: a bordered panel inside its margins, warm glyph and label; else cool.
     Canvas side(78, 70);
     for (UINT id : {IDC_WEBSITE, IDC_REGISTER, IDC_DISCORD, IDC_FACEBOOK, IDC_INSTAGRAM}) {
         DrawFace(side, id, false);
-        EXPECT_EQ(side.At(10, 35), kCanvas) << id;
-        EXPECT_GT(
-            side.Count([](COLORREF c) { return c != kCanvas && GetBValue(c) > GetRValue(c); }), 10)
-            << id;
+        const COLORREF bare = side.At(10, 35);
+        const int cool =
+            side.Count([](COLORREF c) { return c != kCanvas && GetBValue(c) > GetRValue(c); });
         EXPECT_TRUE(DrawFace(side, id, true));
-        EXPECT_EQ(side.At(5, 35), kCanvas) << id;
         const COLORREF border = side.At(6, 35), panel = side.At(10, 35);
-        EXPECT_TRUE(border != kCanvas && panel != kCanvas && border != panel) << id;
-        EXPECT_EQ(side.At(39, 4), border) << id;
-        EXPECT_GT(side.Count([&](COLORREF c) {
+        const int warm = side.Count([&](COLORREF c) {
             return c != kCanvas && c != border && c != panel && GetRValue(c) > GetBValue(c) + 60;
-        }),
-                  10)
-            << id;
+        });
+        EXPECT_TRUE(bare == kCanvas && cool > 10 && side.At(5, 35) == kCanvas &&
+                    border != kCanvas && panel != kCanvas && border != panel &&
+                    side.At(39, 4) == border && warm > 10)
+            << id << ": " << cool << " cool, " << warm << " warm";
     }
 
-    // Play: a grey face while the run goes on, held or not; a golden one once it ended, darker
-    // while held, and only the golden face carries the highlight line near its top.
+    // Play: grey while the run goes on; golden once it ended, darker held, with a highlight line.
     Canvas play(180, 62);
     COLORREF centre[2][2], highlight[2][2];
-    for (int finished : {0, 1}) {
-        for (bool pressed : {false, true}) {
-            gState.patchFinished.store(finished);
-            EXPECT_TRUE(DrawFace(play, IDC_PLAY, pressed));
-            EXPECT_EQ(play.At(0, 0), kCanvas);
-            centre[finished][pressed] = play.At(10, 31);
-            highlight[finished][pressed] = play.At(90, 3);
-        }
+    for (int i = 0; i < 4; ++i) {
+        const int finished = i / 2, pressed = i % 2;
+        gState.patchFinished.store(finished);
+        EXPECT_TRUE(DrawFace(play, IDC_PLAY, pressed));
+        EXPECT_EQ(play.At(0, 0), kCanvas);
+        centre[finished][pressed] = play.At(10, 31);
+        highlight[finished][pressed] = play.At(90, 3);
     }
     const COLORREF waiting = centre[0][0], ready = centre[1][0], held = centre[1][1];
     EXPECT_EQ(centre[0][1], waiting);
@@ -177,8 +160,7 @@ TEST(ButtonFacesTest, EveryFaceInItsStates) {
     EXPECT_GT(Brightness(highlight[1][0]), Brightness(ready));
     EXPECT_GT(Brightness(highlight[1][1]), Brightness(held));
     EXPECT_LT(Brightness(highlight[0][0]) - Brightness(waiting), 40);
-    // Any other identifier draws nothing and still answers TRUE.
-    EXPECT_TRUE(DrawFace(play, 1010, false));
+    EXPECT_TRUE(DrawFace(play, 1010, false));  // any other identifier: nothing drawn, still TRUE
     EXPECT_EQ(play.Count([](COLORREF c) { return c == kCanvas; }), 180 * 62);
 }
 
@@ -192,9 +174,8 @@ LRESULT CALLBACK PaintingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 TEST(ButtonFacesTest, FacesStandOnTheFrameAndPaintingDeletesWhatItCreates) {
     ResetLauncherForRun(MakeGameDir("frame"));
     gState.backgroundBitmap = nullptr;
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = PaintingProc;
-    windowClass.lpszClassName = "SkhRenderTestWindow";
+    const WNDCLASSA windowClass = {0,       PaintingProc, 0,       0,       nullptr,
+                                   nullptr, nullptr,      nullptr, nullptr, "SkhRenderTestWindow"};
     RegisterClassA(&windowClass);
     HWND window = CreateWindowExA(0, "SkhRenderTestWindow", "render", WS_POPUP, 0, 0, kWindowWidth,
                                   kWindowHeight, nullptr, nullptr, nullptr, nullptr);
@@ -213,16 +194,14 @@ TEST(ButtonFacesTest, FacesStandOnTheFrameAndPaintingDeletesWhatItCreates) {
     Canvas frame(kWindowWidth, kWindowHeight);
     ComposeFrame(frame.dc);
 
-    // What a face leaves alone shows the frame behind the button, pixel for pixel: the side
-    // bar's line and backdrop, the play area's corner.
+    // What a face leaves alone shows the frame behind it, pixel for pixel.
     DrawFace(sideFace, IDC_WEBSITE, false, side);
     DrawFace(playFace, IDC_PLAY, false, play);
     for (int x : {0, 10})
         EXPECT_EQ(sideFace.At(x, 35), frame.At(kSideButtonsLeft + x, kSideButtonsTop + 35)) << x;
     EXPECT_EQ(playFace.At(0, 0), frame.At(p.left, p.top));
 
-    // Wine's GetGuiResources answers 0; the test build's tally counts every object made and
-    // every successful deletion.
+    // Wine's GetGuiResources answers 0: the test build tallies objects made and deleted.
     GdiTally before = ReadGdiTally();
     for (int i = 0; i < 60; ++i) {
         gState.newsCount.store(i % 3 - 1);

@@ -28,8 +28,7 @@ std::string Fixture(const std::string& tree, const std::string& path) {
     return ReadFileBytes(FromUnix(std::string(getenv("SKH_FIXTURES")) + "/" + tree + "/" + path));
 }
 
-// Serves a fixture tree as the full-client tree, or one file of it with one byte changed, so
-// that its size stays.
+// Serves a fixture tree as the full-client tree, or one file of it with one byte changed.
 void ServeTree(const std::string& tree, const Files& files = kTreeFiles) {
     for (const char* file : files)
         ServeFile(std::string("skh-full/") + file, Fixture(tree, std::string("skh-full/") + file));
@@ -40,8 +39,7 @@ void ServeChanged(const std::string& tree, const std::string& path, size_t at) {
     ServeFile("skh-full/" + path, bytes);
 }
 
-// Stands in for the shell as the runtime installer starts: notes what the installer's folder
-// holds, and whether a program could now write the installer, or replace it, after its check.
+// Notes, as the runtime installer starts, its folder's files and whether it could be replaced.
 void* gRealShellExecuteEx = nullptr;
 std::vector<std::string> gInstallerFolder;
 bool gInstallerReplaceable = false;
@@ -112,8 +110,7 @@ TEST_F(SignedReleaseTest, AReleaseTheKeyDoesNotVouchForIsNoManifestAtAll) {
 }
 
 TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDigest) {
-    // A file changed behind a correct manifest fails, and so does one cut short; neither copy
-    // stays.
+    // A file changed behind a correct manifest fails, and so does one cut short; neither stays.
     ServeChanged("seq2", "data/b.dat", 4);
     SetFault("/skh-full/a.txt", "cut 1");
     PatchRunResult result = RunPatchThread();
@@ -122,10 +119,8 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     EXPECT_EQ(ReadFileBytes(dir + "SKH2026_patch.sequence"), kReleaseKeyFingerprint + kSeq2);
     EXPECT_NE(Log().find("/skh-full/data/b.dat: SHA-1 "), std::string::npos);
 
-    // The honest file completes the release and returns every handle it took; the runtime,
-    // marked missing, has its installer run and waited for, from a folder that holds nothing
-    // else although a DLL lies beside it in _Runtime, held so that no program can replace it
-    // after its check.
+    // The honest file completes the release, every handle returned; the missing runtime's
+    // installer runs alone in its folder (not beside _Runtime's planted DLL), held unreplaceable.
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE,
                         "SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86", view, 0);
@@ -145,8 +140,7 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     EXPECT_EQ(gInstallerFolder, std::vector<std::string>{"vc_redist.x86.exe"});
     EXPECT_FALSE(gInstallerReplaceable);
 
-    // An installer changed in the folder at its own size passes the size check, but not the
-    // digest check right before it would start.
+    // An installer changed at its own size passes the size check, not the digest before start.
     std::string installer = ReadFileBytes(dir + "_Runtime\\vc_redist.x86.exe");
     installer[installer.size() / 2] ^= 1;
     WriteFileBytes(dir + "_Runtime\\vc_redist.x86.exe", installer);
@@ -159,9 +153,8 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
               "Installer Visual C++ tidak cocok dengan rilis resmi, dilewati.");
     EXPECT_TRUE(gInstallerFolder.empty());
 
-    // The record a launcher with another key left after a poisoned release holds this key
-    // back in nothing; a record that cannot be replaced fails the run, so that the version is
-    // not recorded.
+    // Another key's record (after a poisoned release) holds this key back in nothing; a record
+    // that cannot be replaced fails the run, and the version is not recorded.
     Fresh();
     WriteFileBytes(dir + "SKH2026_patch.sequence", std::string(64, '9') + " 999999999999999999");
     HANDLE held = CreateFileA((dir + "SKH2026_patch.sequence").c_str(), GENERIC_READ,
@@ -174,9 +167,8 @@ TEST_F(SignedReleaseTest, ASignedReleaseIsTakenAndEveryDownloadMustMatchItsDiges
     EXPECT_NE(Log().find("SKH2026_patch.sequence not written"), std::string::npos) << Log();
 }
 
-// The index of a big file is covered by the signature through its digest on the signed
-// "#@chunks" line: a changed index fails its file alone. (The honest one syncs in
-// nginx_publish_test's signed run.)
+// A big file's index is signed through its digest on the "#@chunks" line: a changed one fails
+// its file alone (the honest one syncs in nginx_publish_test).
 TEST_F(SignedReleaseTest, AChunkIndexThatIsNotTheSignedOneFailsItsFile) {
     ServeTree("chunks", {"version.txt", "manifest.txt", "big.pak", "#chunks/big.pak.idx"});
     ServeChanged("chunks", "#chunks/big.pak.idx", 100);
@@ -185,12 +177,11 @@ TEST_F(SignedReleaseTest, AChunkIndexThatIsNotTheSignedOneFailsItsFile) {
     EXPECT_NE(Log().find("/skh-full/%23chunks/big.pak.idx: SHA-256 "), std::string::npos) << Log();
 }
 
-// A launcher taken would end this process; with a shell that cannot start the script, a
-// launcher that passed every check says so in the log instead.
+// With a shell that cannot start the script, a launcher taken says so in the log instead.
 TEST_F(SignedReleaseTest, OnlyASignedHigherLauncherBuildIsTaken) {
     MakeShellExecuteFail();
-    const std::string offer = Fixture("launcher5", "skh-share/patcher_version.txt");
-    const std::string launcher = Fixture("launcher5", "skh-share/SKH2026_Patcher.exe");
+    const std::string offer = Fixture("launcher5", "skh-share/patcher_version.txt"),
+                      launcher = Fixture("launcher5", "skh-share/SKH2026_Patcher.exe");
     std::string swapped = launcher;
     swapped.back() ^= 1;
     const struct {

@@ -1,24 +1,5 @@
-// The one stand-in program of the tests, in three roles chosen by its file name.
-//
-// Under any other name it stands for every program the launcher starts (the game, the settings
-// tool, the runtime installer, a newer launcher): after half a second, so that a caller that
-// does not wait for it is seen not to, it adds a line "cwd=<folder> args=<command line after
-// the program> show=<SW_ value or -1>" to "<its own path>.started", or to the file
-// SKH_TEST_START_RECORD names (for a copy deleted after it ran), replaced whole through a
-// rename so that it is never seen half written.
-// As tasklist.exe or find.exe it records its start too, then stands in for the system's
-// program, whose Wine version lists no process or knows no /i:
-//   tasklist /fi "pid eq N" /fi "imagename eq NAME"   prints "NAME N" for each match, and for
-//       N whatever runs while a file named "running" lies beside it
-//   find /i TEXT   exit code 0 when a line of its input holds TEXT in any case, else 1
-// As stand_in.exe it looks at running launchers from outside for the end-to-end tests, running
-// its arguments as commands and printing a line for each; it exits with 0 when all succeeded:
-//   window     the launcher's window: rect=L,T,R,B iconic=0|1
-//   count      count=N, the visible launcher windows on this display
-//   box:MS     waits up to MS ms for a "SKH 2026" box, prints its text, presses OK
-//   nobox:MS   fails when a "SKH 2026" box shows up within MS ms
-//   restore    restores the window as the taskbar would
-//   sleep:MS   waits MS ms (the harness keeps the desktop alive with it)
+// The tests' stand-in: a started program recording "cwd= args= show=" in <itself>.started, Wine's
+// missing tasklist and find /i, and as stand_in.exe a probe of the launcher's windows and boxes.
 #include <windows.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -112,24 +93,21 @@ bool RunCommand(const char* command) {
 
 std::string Arguments() {
     const char* line = GetCommandLineA();
-    if (*line == '"') {
-        line = strchr(line + 1, '"');
-        line = line == nullptr ? "" : line + 1;
-    } else {
-        line += strcspn(line, " \t");
-    }
-    return line + strspn(line, " \t");
+    const bool quoted = *line == '"';
+    const char* rest = quoted ? strchr(line + 1, '"') : line + strcspn(line, " \t");
+    rest = rest == nullptr ? "" : rest + (quoted ? 1 : 0);
+    return rest + strspn(rest, " \t");
 }
 
 int RecordStart(const std::string& module) {
-    Sleep(500);
+    Sleep(500);  // late, so that a caller that does not wait for it is seen not to
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    const char* named = getenv("SKH_TEST_START_RECORD");
+    const char* named = getenv("SKH_TEST_START_RECORD");  // for a copy deleted after it ran
     const std::string record = named != nullptr ? named : module + ".started";
     std::string text;
     if (FILE* old = fopen(record.c_str(), "rb")) {
@@ -139,6 +117,7 @@ int RecordStart(const std::string& module) {
     }
     text += "cwd=" + std::string(folder) + " args=" + Arguments() +
             " show=" + std::to_string(show) + "\n";
+    // Written aside and renamed, so that a test never reads it half written.
     FILE* file = fopen((record + ".tmp").c_str(), "wb");
     if (file == nullptr || fwrite(text.data(), 1, text.size(), file) != text.size() ||
         fclose(file) != 0)
@@ -165,12 +144,10 @@ int ListProcesses(const char* module, int argc, char** argv) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
         if ((id == 0 || entry.th32ProcessID == id) &&
             (image.empty() || _stricmp(entry.szExeFile, image.c_str()) == 0))
             printf("%s %lu\n", entry.szExeFile, entry.th32ProcessID);
-    }
     CloseHandle(snapshot);
     return 0;
 }
@@ -179,10 +156,9 @@ int FindText(int argc, char** argv) {
     if (argc != 3 || _stricmp(argv[1], "/i") != 0)
         return 2;
     char line[1024];
-    while (fgets(line, sizeof(line), stdin) != nullptr) {
+    while (fgets(line, sizeof(line), stdin) != nullptr)
         if (StrStrIA(line, argv[2]) != nullptr)
             return 0;
-    }
     return 1;
 }
 
