@@ -6,7 +6,6 @@
 
 #include "base/handle_guards_win.h"
 #include "base/run_log_win.h"
-#include "base/hash_win.h"
 #include "patch/release_key.h"
 
 namespace {
@@ -37,7 +36,7 @@ bool ReleasesAreSigned() {
 }
 
 bool VerifyReleaseSignature(const unsigned char (&signature)[kSignatureBytes], const char* data,
-                            size_t size, const char* filePath) {
+                            size_t size) {
     // Declared in the order they are made, so each is released before what it came from.
     CryptContext context;
     PublicKeyInfo keyInfo;
@@ -52,8 +51,7 @@ bool VerifyReleaseSignature(const unsigned char (&signature)[kSignatureBytes], c
         !CryptImportPublicKeyInfo(context.provider, X509_ASN_ENCODING, keyInfo.info, &key.key) ||
         !CryptCreateHash(context.provider, CALG_SHA_256, 0, 0, &hash.hash) ||
         !CryptHashData(hash.hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size),
-                       0) ||
-        (filePath != nullptr && !AddFileToHash(hash.hash, filePath))) {
+                       0)) {
         LogProblem("signature check could not run (error %lu)", GetLastError());
         return false;
     }

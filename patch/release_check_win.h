@@ -9,7 +9,6 @@
 bool ReleasesAreSigned();
 
 // True when signature (as the signed files carry it, most significant byte first) is the
-// built-in key's RSA-SHA256 signature over the size bytes at data, followed by every byte of
-// the file at filePath when one is given.
+// built-in key's RSA-SHA256 signature over the size bytes at data.
 bool VerifyReleaseSignature(const unsigned char (&signature)[kSignatureBytes], const char* data,
-                            size_t size, const char* filePath = nullptr);
+                            size_t size);
