@@ -4,13 +4,11 @@
 #include "base/digest.h"
 #include "base/handle_guards_win.h"
 
-// The context is declared before the hash, so the hash is destroyed first.
 struct Sha1 {
-    CryptContext context;
     CryptHash hash;
 };
 
-// Starts a new digest; a hash already begun is dropped, its context kept.
+// Starts a new digest; a hash already begun is dropped.
 bool Sha1Begin(Sha1* sha1);
 bool Sha1Add(Sha1* sha1, const void* data, DWORD size);
 // Writes the digest as kDigestLength lowercase digits and a zero into out.

@@ -2,12 +2,10 @@
 #include "patch/manifest_win.h"
 
 #include <windows.h>
-#include <wincrypt.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "base/game_path.h"
-#include "base/handle_guards_win.h"
 #include "base/http_win.h"
 #include "base/launcher_state_win.h"
 #include "base/own_files.h"
@@ -72,14 +70,6 @@ SyncResult DownloadEntry(const ManifestEntry& entry, const ChunkIndexLine* chunk
 }  // namespace
 
 ManifestCounts RunManifestCheck(char* manifestText, bool versionChanged, bool signedRelease) {
-    // The provider is loaded with the first open context and unloaded with the last, which
-    // costs about 7 ms per file under Wine. One context held for the stage keeps it loaded,
-    // so each file's own acquire in HashFileSha1 stays cheap (about 0.4 ms).
-    CryptContext keepProviderLoaded;
-    if (versionChanged) {
-        CryptAcquireContextA(&keepProviderLoaded.provider, nullptr, nullptr, PROV_RSA_FULL,
-                             CRYPT_VERIFYCONTEXT);
-    }
     const int lineTotal = CountManifestLines(manifestText);
     ManifestCounts counts = {0, 0, ""};
     char installerPath[kPathSize];
