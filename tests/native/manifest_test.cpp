@@ -256,13 +256,12 @@ TEST(ChunkIndexFormat, WrittenAndReadBackAndRefusedInEveryOtherForm) {
                               out);
     };
     ChunkIndex back;
-    ASSERT_TRUE(read(bytes, &back));  // that each field reads back is the fuzz target's check
+    ASSERT_TRUE(read(bytes, &back));
     EXPECT_EQ(back.chunks[2].offset, kChunkMaxSize + kChunkMinSize);
 
-    // One byte changed in the magic, format, chunk sizes, file size, count, a first chunk too long,
-    // a middle one too short, an empty last one (cut or longer texts are the fuzz target's).
-    const std::vector<std::pair<size_t, char>> changes = {
-        {0, 'X'}, {8, 2}, {13, 0}, {18, 0}, {22, 0}, {24, 2}, {64, 4}, {68, 1}, {104, 1}, {140, 0}};
+    // A first chunk too long, a middle one that no longer adds up to the file, an empty last one
+    // (the header's fields and cut or longer texts are the fuzz target's: one canonical writing).
+    const std::vector<std::pair<size_t, char>> changes = {{68, 1}, {104, 1}, {140, 0}};
     for (const auto& change : changes) {
         std::string bad = bytes;
         bad[change.first] = change.second;
