@@ -36,7 +36,6 @@ TEST(NewsParseTest, EntriesFromTheLinesAServerSendsCutToTheirSizesAndFiveAtMost)
     ExpectEntries("|\n", {"||"});
     ExpectEntries("# TAG|Title|a comment\n   #indented|comment\n \t\nno bar\nA#|not a comment",
                   {"A#|not a comment|"});
-    ExpectEntries(std::string("A|first\n") + '\0' + "B|hidden\n", {"A|first|"});
     for (const char* end : {"\n", "\r", "\n\r\n  \r\n\r\r"})
         ExpectEntries(std::string("E|One|first") + end + "I|Two", {"E|One|first", "I|Two|"});
     ExpectEntries(

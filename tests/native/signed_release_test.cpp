@@ -10,7 +10,7 @@ namespace {
 const std::string kSig = "#@signature " + std::string(768, '5');
 const std::string kEntry = "a.dat|3|a9993e364706816aba3e25717850c26c9cd0d89d\n";
 
-TEST(SignedRelease, ManifestsAcceptedOnlyInTheirOneForm) {
+TEST(SignedRelease, ManifestsAndLauncherOffersAcceptedOnlyInTheirOneForm) {
     // The longest sequence; a comment, a chunk index line and a blank line in the signed part.
     const std::string chunks = "#@chunks " + std::string(64, 'a') + " #chunks/a.dat.idx\n";
     const std::string good = "#@sequence 999999999999999999\n#@version 2026.2\n# note\n" + kEntry +
@@ -31,9 +31,8 @@ TEST(SignedRelease, ManifestsAcceptedOnlyInTheirOneForm) {
           head + "#@version 2\n" + tail, head + std::string("a\0b|1|x\n", 8) + kSig,
           head + tail + "\n\n", head + tail + "\n" + kEntry, std::string()})
         EXPECT_FALSE(ReadSignedManifest(text.data(), text.size(), &m)) << text;
-}
 
-TEST(SignedRelease, LauncherOffersNameTheSignedSizeAndDigestOfTheExecutable) {
+    // A launcher offer names the signed size and digest of the executable.
     const std::string h(64, 'c'), body = "#@size 1048576\n#@sha256 " + h + "\n" + kSig;
     LauncherOffer offer;
     for (const std::string& text : {"6\n" + body + "\n", "0006\n" + body}) {
