@@ -30,7 +30,6 @@ TEST(Transfer, OnlyFaultsThatMayPassAreTriedAgainAfterGrowingPauses) {
             EXPECT_EQ(RetryPauseMs(retry, asked, strlen(asked)), usual[retry]) << asked;
     }
     EXPECT_EQ(RetryPauseMs(1, "30", 2), 30000);
-    EXPECT_EQ(RetryPauseMs(2, "7", 1), 7000);
     EXPECT_EQ(RetryPauseMs(3, "0", 1), 0);
 }
 
