@@ -145,6 +145,20 @@ class Handler(BaseHTTPRequestHandler):
 
 
 class Server(ThreadingHTTPServer):
+    def get_request(self):
+        sock, addr = self.socket.accept()
+        # The handshake runs in the handler's thread, so one stalled client blocks no other.
+        return TLS.wrap_socket(sock, server_side=True, do_handshake_on_connect=False), addr
+
+    def finish_request(self, request, client_address):
+        try:
+            request.settimeout(60)
+            request.do_handshake()
+        except (ssl.SSLError, OSError):
+            request.close()
+            return
+        super().finish_request(request, client_address)
+
     def handle_error(self, request, client_address):
         pass  # a client that hung up mid-answer, as the faults make them do
 
@@ -153,8 +167,6 @@ TLS = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
 TLS.load_cert_chain(sys.argv[2], sys.argv[3])
 os.makedirs(os.path.join(STATE, "www"), exist_ok=True)
 server = Server(("127.0.0.1", 0), Handler)
-# Each connection's handshake runs as it is accepted; its requests in their own thread.
-server.socket = TLS.wrap_socket(server.socket, server_side=True)
 with open(sys.argv[4] + ".tmp", "w") as port:
     port.write(str(server.server_address[1]))
 os.replace(sys.argv[4] + ".tmp", sys.argv[4])

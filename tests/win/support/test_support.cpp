@@ -1,4 +1,6 @@
 // Shared fixtures of the Windows tests (see test_support.h).
+#include <winsock2.h>
+
 #include "support/test_support.h"
 
 #include <process.h>
@@ -121,7 +123,25 @@ std::string ServerUrl() {
 }
 
 std::string DeadServerUrl() {
-    return "https://localhost:1";  // tcpmux: nothing here serves it, so it is refused at once
+    // A port this process holds bound and never listens on: every connection to it is
+    // refused, and no other program can take it while the tests run.
+    static const int port = [] {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        SOCKET held = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (held == INVALID_SOCKET ||
+            bind(held, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+            getsockname(held, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            fprintf(stderr, "cannot hold a closed port\n");
+            exit(1);
+        }
+        return static_cast<int>(ntohs(address.sin_port));
+    }();
+    return "https://localhost:" + std::to_string(port);
 }
 
 void ServeFile(const std::string& relativePath, const std::string& content) {
