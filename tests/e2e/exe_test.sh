@@ -5,9 +5,8 @@
 set -euo pipefail
 source "${SKH_SOURCE_DIR:?}/tests/harness/harness_lib.sh"
 shipped=${SKH_SHIPPED_BUILD_DIR:-$build}
-exe=$shipped/SKH2026_Patcher.exe
-headers=$(i686-w64-mingw32-objdump -p "$exe")
-resources=$(i686-w64-mingw32-windres -i "$exe" -O rc)
+headers=$(i686-w64-mingw32-objdump -p "$shipped/SKH2026_Patcher.exe")
+resources=$(i686-w64-mingw32-windres -i "$shipped/SKH2026_Patcher.exe" -O rc)
 has() { grep -qF -- "$2" <<<"$3" && pass "$1" || fail "$1"; }
 
 has "an Intel 80386 PE32 image" "file format pei-i386" "$headers"

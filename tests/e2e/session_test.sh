@@ -64,7 +64,7 @@ shot starting
 click 622 443
 click 761 27
 wait_until 10 test -s "$game/setrovia.exe.started" || fail "the settings tool did not start"
-check "play while patching shows no box" "nobox ok" "$(probe nobox:0)"
+check "play while patching shows no box" "box none" "$(probe box:0)"
 check "the settings tool starts in the game folder" 'cwd=C:\skh-tests\e2e\session args= show=1' \
     "$(head -1 "$game/setrovia.exe.started")"
 rm -f "$browser_log"
@@ -82,8 +82,6 @@ done <<'LINKS'
 LINKS
 drag 250 300 40 30
 check "the news panel drags the window" 142,154 "$ox,$oy"
-drag 300 20 -20 -10
-check "so does the title band" 122,144 "$ox,$oy"
 click 729 27
 iconic() { probe window | grep -q iconic=1; }
 wait_until 5 iconic && pass "minimise" || fail "minimise"
@@ -98,7 +96,6 @@ closed_at=$SECONDS && click 793 27; end_launcher
 check "the close button ends the launcher at once, mid-stall" "0 yes" \
     "$ended $([ $((SECONDS - closed_at)) -le 5 ] && echo yes || echo no)"
 check "nothing was recorded" no "$([ -e "$game/SKH2026_patch.state" ] && echo yes || echo no)"
-rm -f "$state/faults.txt"
 
 # ---- 2. Patching and finished -----------------------------------------------------------
 printf '%s\n' "/skh-full/data/pack05.pak trickle 0.25" >"$state/faults.txt"
@@ -134,7 +131,6 @@ check "play starts the game and the launcher ends" 0 "$ended"
 wait_until 10 test -s "$game/SKH2026.exe.started" || fail "the game did not start"
 check "the game starts in the game folder" 'cwd=C:\skh-tests\e2e\session args= show=1' \
     "$(cat "$game/SKH2026.exe.started")"
-check "the run recorded the version" 7 "$(cat "$game/SKH2026_patch.state")"
 
 # ---- 3. One launcher per game folder ---------------------------------------------------
 other=$WINEPREFIX/drive_c/skh-tests/e2e/session-other
@@ -146,7 +142,6 @@ start_launcher "$other"
 wait_until 60 test -s "$game/SKH2026_patch.state" -a -s "$other/SKH2026_patch.state" ||
     fail "the two folders did not both finish"
 # Whichever of the two starts came second ends by itself; the other stays.
-alive() { [ -d "/proc/$1" ] && ! grep -q '^State:.*Z' "/proc/$1/status"; }
 wait_until 20 eval '! alive "$first" || ! alive "$second"'
 alive "$first" && launcher_pid=$second || launcher_pid=$first
 end_launcher

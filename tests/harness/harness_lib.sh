@@ -5,11 +5,10 @@ skh_harness_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$skh_harness_dir/../../scripts/wine_env.sh"
 build=${SKH_BUILD_DIR:?SKH_BUILD_DIR names the Windows build folder}
 
-# skh_begin NAME [desktop]: the prefix, a fresh $state (server files in $www), a 1024x768 display
-# (with "desktop" the desktop's own: Wine moves windows and shows boxes only there), the server.
+# skh_begin NAME [desktop]: the prefix, $ca, a fresh $state (served files in $www), the server,
+# a 1024x768 display or with "desktop" the desktop's (only there Wine moves windows, shows boxes).
 skh_begin() {
-    local ca=$build/harness/ca
-    mkdir -p "$build/harness"
+    ca=$build/harness/ca  # made by skh_prepare_prefix with the folder above it
     skh_use_prefix "$build/harness/wineprefix" "$build" || return 1
     skh_prepare_prefix "$build" "$ca" "$build/harness/prefix.lock" && skh_keep_desktop || return 1
     state=$(mktemp -d "$build/harness/$1.XXXXXX")
@@ -49,7 +48,6 @@ skh_keep_desktop() {
 
 skh_cleanup() { skh_stop_started; rm -rf "$state"; }
 
-# ---- End-to-end scripts -----------------------------------------------------------------
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
@@ -73,10 +71,12 @@ start_launcher() {
     launcher_pid=$!
     skh_pids+=("$launcher_pid")
 }
-# Sets ended to launcher_pid's exit code, or "running" after 20 s; only this shell can reap it.
+# Whether a process this shell started still runs: only this shell can reap it.
+alive() { [ -d "/proc/$1" ] && ! grep -q '^State:.*Z' "/proc/$1/status"; }
+# Sets ended to launcher_pid's exit code, or "running" after 20 s.
 end_launcher() {
     ended=running
-    if wait_until 20 bash -c "[ ! -d /proc/$launcher_pid ] || grep -q '^State:.*Z' /proc/$launcher_pid/status"; then
+    if wait_until 20 eval '! alive "$launcher_pid"'; then
         wait "$launcher_pid"
         ended=$?
     fi

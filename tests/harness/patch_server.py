@@ -32,7 +32,7 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 STATE = sys.argv[1]
-LOG_LOCK = threading.Lock()
+LOG_LOCK = threading.RLock()
 
 
 def read_lines(name):
@@ -41,6 +41,11 @@ def read_lines(name):
             return f.read().splitlines()
     except FileNotFoundError:
         return []
+
+
+def append(name, line):
+    with LOG_LOCK, open(os.path.join(STATE, name), "a", encoding="latin-1", errors="replace") as f:
+        f.write(line + "\n")
 
 
 def fault_for(path, take=False):
@@ -53,16 +58,10 @@ def fault_for(path, take=False):
                 if line in read_lines("faults.used"):
                     continue
                 if take:
-                    with open(os.path.join(STATE, "faults.used"), "a", encoding="latin-1") as f:
-                        f.write(line + "\n")
+                    append("faults.used", line)
             parts[1] = parts[1][5:]
         return parts[1], parts[2]
     return None, ""
-
-
-def note_served(path, count):
-    with LOG_LOCK, open(os.path.join(STATE, "served.log"), "a", encoding="latin-1") as log:
-        log.write(f"{path} {count}\n")
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -88,7 +87,7 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Connection", "close")
         self.end_headers()
         left = count if cut is None else min(count, cut)
-        note_served(self.path, left)
+        append("served.log", f"{self.path} {left}")
         source.seek(first)
         at = first
         while left > 0:
@@ -105,9 +104,7 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         line = "\t".join([self.command, self.path] + [f"{k}: {v}" for k, v in self.headers.items()])
-        with LOG_LOCK, open(os.path.join(STATE, "requests.log"), "a", encoding="latin-1",
-                            errors="replace") as log:
-            log.write(line + "\n")
+        append("requests.log", line)
         self.close_connection = True
         kind, arg = fault_for(self.path, take=True)
         if kind in ("reset", "stall"):
@@ -148,8 +145,6 @@ class Handler(BaseHTTPRequestHandler):
 
 
 class Server(ThreadingHTTPServer):
-    daemon_threads = True
-
     def get_request(self):
         sock, addr = self.socket.accept()
         # The handshake runs in the handler's thread, so one stalled client blocks no other.
@@ -165,7 +160,7 @@ class Server(ThreadingHTTPServer):
         super().finish_request(request, client_address)
 
     def handle_error(self, request, client_address):
-        pass
+        pass  # a client that hung up mid-answer, as the faults make them do
 
 
 TLS = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

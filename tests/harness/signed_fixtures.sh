@@ -11,11 +11,8 @@ printf 'abc' >"$out/client/a.txt"
 printf 'The quick brown fox jumps over the lazy dog' >"$out/client/data/b.dat"
 cp "$build/tests/win/stand_in.exe" "$out/client/_Runtime/vc_redist.x86.exe"
 truncate -s 52428801 "$out/big-client/big.pak"
-for pair in release other; do
-    mkdir -p "$out/keys/$pair"
-    cp "$build/test-keys/$pair/release_private.pem" "$out/keys/$pair/"
-    printf '0\n' >"$out/keys/$pair/release_sequence.txt"
-done
+cp -r "$build/test-keys" "$out/keys"
+printf '0\n' | tee "$out"/keys/*/release_sequence.txt >/dev/null
 key=$out/keys/release/release_private.pem
 publish() {  # publish NAME VERSION CLIENT [--key KEY]
     "$tool" publish --version "$2" "${@:4}" "$out/$3" "$out/$1" >/dev/null

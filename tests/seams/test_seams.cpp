@@ -1,5 +1,4 @@
-// The test build's seams, linked instead of base/server_urls.cpp, base/system_tools_win.cpp,
-// base/status_note.cpp, base/retry_pause_win.cpp and render/gdi_tally.cpp.
+// The test build's seams, linked where the launcher links its own (each seam's header says which).
 #include "test_seams.h"
 
 #include <windows.h>

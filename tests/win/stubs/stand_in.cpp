@@ -2,7 +2,6 @@
 // missing tasklist and find /i, and as stand_in.exe a probe of the launcher's windows and boxes.
 #include <windows.h>
 #include <shlwapi.h>
-#include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -30,31 +29,17 @@ HWND WaitFor(HWND (*find)(), int milliseconds, bool found = true) {
     }
 }
 
-BOOL CALLBACK CountLauncher(HWND window, LPARAM count) {
-    char name[32] = {};
-    GetClassNameA(window, name, sizeof(name));
-    *reinterpret_cast<int*>(count) +=
-        strcmp(name, "SKH2026Patcher") == 0 && IsWindowVisible(window);
-    return TRUE;
-}
-
 bool RunCommand(const char* command) {
     if (strcmp(command, "count") == 0) {
         int count = 0;
-        EnumWindows(CountLauncher, reinterpret_cast<LPARAM>(&count));
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "SKH2026Patcher", nullptr));)
+            count += IsWindowVisible(w) ? 1 : 0;
         printf("count=%d\n", count);
         return true;
     }
     if (strncmp(command, "sleep:", 6) == 0) {
         Sleep(atoi(command + 6));
         return true;
-    }
-    if (strncmp(command, "nobox:", 6) == 0) {
-        HWND box = WaitFor(FindBox, atoi(command + 6));
-        if (box != nullptr)
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        printf("nobox %s\n", box == nullptr ? "ok" : "shown");
-        return box == nullptr;
     }
     HWND main = WaitFor(FindLauncher, 10000);
     if (main == nullptr) {
@@ -91,14 +76,6 @@ bool RunCommand(const char* command) {
     return false;
 }
 
-std::string Arguments() {
-    const char* line = GetCommandLineA();
-    const bool quoted = *line == '"';
-    const char* rest = quoted ? strchr(line + 1, '"') : line + strcspn(line, " \t");
-    rest = rest == nullptr ? "" : rest + (quoted ? 1 : 0);
-    return rest + strspn(rest, " \t");
-}
-
 int RecordStart(const std::string& module) {
     Sleep(500);  // late, so that a caller that does not wait for it is seen not to
     char folder[MAX_PATH] = {};
@@ -109,21 +86,18 @@ int RecordStart(const std::string& module) {
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
     const char* named = getenv("SKH_TEST_START_RECORD");  // for a copy deleted after it ran
     const std::string record = named != nullptr ? named : module + ".started";
-    std::string text;
-    if (FILE* old = fopen(record.c_str(), "rb")) {
-        char buffer[4096];
-        text.append(buffer, fread(buffer, 1, sizeof(buffer), old));
-        fclose(old);
-    }
-    text += "cwd=" + std::string(folder) + " args=" + Arguments() +
-            " show=" + std::to_string(show) + "\n";
-    // Written aside and renamed, so that a test never reads it half written.
-    FILE* file = fopen((record + ".tmp").c_str(), "wb");
-    if (file == nullptr || fwrite(text.data(), 1, text.size(), file) != text.size() ||
+    const char* args = PathGetArgsA(GetCommandLineA());
+    const std::string line = "cwd=" + std::string(folder) + " args=" + (args + strspn(args, " ")) +
+                             " show=" + std::to_string(show) + "\n";
+    // Added to a copy of the earlier starts, then renamed: a test never reads it half written.
+    const std::string aside = record + ".tmp";
+    if (!CopyFileA(record.c_str(), aside.c_str(), FALSE))
+        DeleteFileA(aside.c_str());
+    FILE* file = fopen(aside.c_str(), "ab");
+    if (file == nullptr || fwrite(line.data(), 1, line.size(), file) != line.size() ||
         fclose(file) != 0)
         return 1;
-    return MoveFileExA((record + ".tmp").c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0
-                                                                                             : 1;
+    return MoveFileExA(aside.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }
 
 int ListProcesses(const char* module, int argc, char** argv) {
@@ -135,20 +109,10 @@ int ListProcesses(const char* module, int argc, char** argv) {
         else if (sscanf(argv[i], "pid eq %lu", &id) != 1)
             return 1;
     }
-    // A file "running" beside it keeps the process asked for listed, as if it still ran.
+    // Lists only the process asked for, and only while a file "running" lies beside it.
     const std::string folder(module, strrchr(module, '\\') - module);
-    if (GetFileAttributesA((folder + "\\running").c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesA((folder + "\\running").c_str()) != INVALID_FILE_ATTRIBUTES)
         printf("%s %lu\n", image.c_str(), id);
-        return 0;
-    }
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if ((id == 0 || entry.th32ProcessID == id) &&
-            (image.empty() || _stricmp(entry.szExeFile, image.c_str()) == 0))
-            printf("%s %lu\n", entry.szExeFile, entry.th32ProcessID);
-    CloseHandle(snapshot);
     return 0;
 }
 

@@ -11,8 +11,6 @@ void* RedirectImport(const char* dll, const char* function, void* replacement) {
         base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& directory =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (directory.VirtualAddress == 0)
-        return nullptr;
     auto* imports = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
     for (; imports->Name != 0; ++imports) {
         if (_stricmp(reinterpret_cast<const char*>(base + imports->Name), dll) != 0 ||

@@ -40,9 +40,7 @@ std::filesystem::path ThisProgram() {
 }
 
 std::string ServedPath(const std::string& relativePath) {
-    std::string path = ServerDir() + "\\www\\" + relativePath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
+    return FromUnix(EnvOrDie("SKH_TEST_SERVER_DIR") + "/www/" + relativePath);
 }
 
 // What the workers had published when they posted, read inside PostMessageA: a store placed

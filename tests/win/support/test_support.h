@@ -79,5 +79,4 @@ std::string Sha1Hex(const std::string& bytes);
 // The chunk index of zeros zero bytes (a multiple of the largest chunk) followed by content, cut
 // by the launcher's own cutter, hashed here; with a wrong whole-file SHA-256 when wrongDigest.
 std::string ChunkIndexFor(const std::string& content, bool wrongDigest = false, int64_t zeros = 0);
-// Makes a sparse file of zeros zero bytes followed by tail.
 void WriteSparseFile(const std::string& path, int64_t zeros, const std::string& tail);
