@@ -4,10 +4,9 @@
 Usage: patch_server.py STATE_DIR CERT KEY PORT_FILE. Serves STATE_DIR/www, answering "Range:
 bytes=FIRST-[LAST]" with a 206 unless If-Range is not the file's ETag, from the file piece by
 piece so that sparse files of any size serve. Logs each request to requests.log (method, path
-as sent, "Name: value" headers, tab-separated) and each answer's body bytes to served.log
-("<path> <bytes>"). Before each request it reads faults.txt, lines "<path as sent> <kind>
-[arg]": the path's first line applies, one written "once-<kind>" to one request only, until
-faults.used is removed with faults.txt:
+as sent, "Name: value" headers, tab-separated). Before each request it reads faults.txt, lines
+"<path as sent> <kind> [arg]": the path's first line applies, one written "once-<kind>" to one
+request only, until faults.used is removed with faults.txt:
   status CODE [S]  an HTML error page, with "Retry-After: S" when S is given
   reset            close the connection without any answer
   stall SECONDS    nothing until the line is gone or SECONDS have passed, then close
@@ -87,7 +86,6 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Connection", "close")
         self.end_headers()
         left = count if cut is None else min(count, cut)
-        append("served.log", f"{self.path} {left}")
         source.seek(first)
         at = first
         while left > 0:

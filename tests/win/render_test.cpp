@@ -22,19 +22,17 @@ constexpr COLORREF kCanvas = RGB(1, 2, 3);
 struct Canvas {
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap;
-    HGDIOBJ previous;
     uint32_t* bits = nullptr;
     int width, height;
     Canvas(int w, int h) : width(w), height(h) {
         BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
                                   nullptr, 0);
-        previous = SelectObject(dc, bitmap);
+        SelectObject(dc, bitmap);
         Clear();
     }
     ~Canvas() {
-        SelectObject(dc, previous);
-        DeleteDC(dc);
+        DeleteDC(dc);  // first, so that the bitmap is free to go
         DeleteObject(bitmap);
     }
     void Clear() { std::fill_n(bits, width * height, 0x010203); }

@@ -2,7 +2,6 @@
 #include "support/import_hook.h"
 
 #include <windows.h>
-#include <shellapi.h>
 #include <string.h>
 
 void* RedirectImport(const char* dll, const char* function, void* replacement) {
@@ -34,17 +33,4 @@ void* RedirectImport(const char* dll, const char* function, void* replacement) {
         }
     }
     return nullptr;
-}
-
-namespace {
-
-HINSTANCE WINAPI FailingShellExecute(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT) {
-    return reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED);
-}
-
-}  // namespace
-
-void* MakeShellExecuteFail() {
-    return RedirectImport("SHELL32.dll", "ShellExecuteA",
-                          reinterpret_cast<void*>(FailingShellExecute));
 }

@@ -5,6 +5,3 @@
 // at replacement and returns the address it held before, or null when the executable does
 // not import that function. Only calls made from this module's code are redirected.
 void* RedirectImport(const char* dll, const char* function, void* replacement);
-// Makes this executable's ShellExecuteA fail with SE_ERR_ACCESSDENIED (5), as a shell that
-// refuses to start a program would; returns the real one, to put back with RedirectImport.
-void* MakeShellExecuteFail();

@@ -93,24 +93,19 @@ struct Hasher {
         CryptHashData(hash, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
         return *this;
     }
-    void Finish(unsigned char* out, DWORD length = kSha256Bytes) {
+    // Writes the digest (at most kSha256Bytes) and returns its length.
+    DWORD Finish(unsigned char* out) {
+        DWORD length = kSha256Bytes;
         CryptGetHashParam(hash, HP_HASHVAL, out, &length, 0);
+        return length;
     }
 };
-
-std::string HexDigest(ALG_ID algorithm, const std::string& bytes, DWORD length) {
-    unsigned char digest[kSha256Bytes];
-    char hex[2 * kSha256Bytes + 1];
-    Hasher(algorithm).Add(bytes.data(), bytes.size()).Finish(digest, length);
-    WriteLowerHex(digest, length, hex);
-    return hex;
-}
-
-}  // namespace
 
 std::string ServerDir() {
     return FromUnix(EnvOrDie("SKH_TEST_SERVER_DIR"));
 }
+
+}  // namespace
 
 std::string FromUnix(const std::string& unixPath) {
     std::string out = "Z:" + unixPath;
@@ -144,10 +139,10 @@ std::string DeadServerUrl() {
     return "https://localhost:" + std::to_string(port);
 }
 
-void ServeFile(const std::string& relativePath, const std::string& content) {
+void ServeFile(const std::string& relativePath, const std::string& content, int64_t zeros) {
     std::string path = ServedPath(relativePath);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    WriteFileBytes(path, content);
+    WriteSparseFile(path, zeros, content);
 }
 
 void RemoveServedFile(const std::string& relativePath) {
@@ -157,11 +152,6 @@ void RemoveServedFile(const std::string& relativePath) {
 void SetFault(const std::string& requestPath, const std::string& fault) {
     std::string path = ServerDir() + "\\faults.txt";
     WriteFileBytes(path, ReadFileBytes(path) + requestPath + " " + fault + "\n");
-}
-
-void ClearFaults() {
-    DeleteFileA((ServerDir() + "\\faults.txt").c_str());
-    DeleteFileA((ServerDir() + "\\faults.used").c_str());
 }
 
 std::vector<RequestRecord> ReadRequests() {
@@ -175,24 +165,11 @@ std::vector<RequestRecord> ReadRequests() {
     return out;
 }
 
-void ClearRequests() {
-    DeleteFileA((ServerDir() + "\\requests.log").c_str());
-}
-
 int CountRequests(const std::string& requestPath) {
     int count = 0;
     for (const RequestRecord& record : ReadRequests())
         count += record.path == requestPath;
     return count;
-}
-
-std::vector<std::string> RequestedBelow(const std::string& prefix) {
-    std::vector<std::string> out;
-    for (const RequestRecord& record : ReadRequests()) {
-        if (record.path.rfind(prefix, 0) == 0)
-            out.push_back(record.path);
-    }
-    return out;
 }
 
 std::string TestRoot() {
@@ -247,12 +224,10 @@ void ResetLauncherForRun(const std::string& gameDir, const std::string& root) {
     SetStatus("Memulai...", 0);
     gState.patchFinished.store(0);
     gState.newsCount.store(-1);
-    memset(gState.newsItems, 0, sizeof(gState.newsItems));
     TakeStatusLog();
-    DrainPostedMessages(WM_PATCH_FINISHED);
-    DrainPostedMessages(WM_NEWS_READY);
-    ClearFaults();
-    ClearRequests();
+    DrainPostedMessages(0);
+    for (const char* name : {"faults.txt", "faults.used", "requests.log"})
+        DeleteFileA((ServerDir() + "\\" + name).c_str());
 }
 
 PatchRunResult RunPatchThread() {
@@ -282,15 +257,6 @@ PatchRunResult RunPatchThread() {
     return result;
 }
 
-HANDLE LastOfNewHandles() {
-    HANDLE probes[256];
-    for (HANDLE& probe : probes)
-        probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    for (HANDLE probe : probes)
-        CloseHandle(probe);
-    return probes[255];
-}
-
 NewsRunResult RunNewsThread() {
     gNewsCountWhenPosted = -2;
     HANDLE thread =
@@ -300,12 +266,11 @@ NewsRunResult RunNewsThread() {
     return {DrainPostedMessages(WM_NEWS_READY), gNewsCountWhenPosted};
 }
 
-std::string Sha256Hex(const std::string& bytes) {
-    return HexDigest(CALG_SHA_256, bytes, kSha256Bytes);
-}
-
-std::string Sha1Hex(const std::string& bytes) {
-    return HexDigest(CALG_SHA1, bytes, kDigestBytes);
+std::string HexDigest(ALG_ID algorithm, const std::string& bytes) {
+    unsigned char digest[kSha256Bytes];
+    char hex[2 * kSha256Bytes + 1];
+    WriteLowerHex(digest, Hasher(algorithm).Add(bytes.data(), bytes.size()).Finish(digest), hex);
+    return hex;
 }
 
 std::string ChunkIndexFor(const std::string& content, bool wrongDigest, int64_t zeros) {

@@ -15,26 +15,20 @@ std::string FromUnix(const std::string& unixPath);
 // The harness's local HTTPS server as https://localhost:PORT; an address nobody listens on.
 std::string ServerUrl();
 std::string DeadServerUrl();
-// The server's own folder, which holds its faults and logs; what it serves lies below "www".
-std::string ServerDir();
 
-// Files the server publishes, by path below its root ("skh-full/version.txt").
-void ServeFile(const std::string& relativePath, const std::string& content);
+// Files served by path below the root ("skh-full/version.txt"), after zeros sparse zero bytes.
+void ServeFile(const std::string& relativePath, const std::string& content, int64_t zeros = 0);
 void RemoveServedFile(const std::string& relativePath);
 // A fault for one request path exactly as sent ("/skh-full/version.txt"), e.g. "status 404";
 // the kinds are listed in tests/harness/patch_server.py.
 void SetFault(const std::string& requestPath, const std::string& fault);
-void ClearFaults();
 
 struct RequestRecord {
     std::string path;  // as sent
     std::string line;  // method, path, then "Name: value" headers, tab-separated
 };
 std::vector<RequestRecord> ReadRequests();
-void ClearRequests();
 int CountRequests(const std::string& requestPath);
-// The paths requested below prefix ("/skh-full/"), in order.
-std::vector<std::string> RequestedBelow(const std::string& prefix);
 
 // This executable's own folder on C:, emptied by the harness before each run; below it, a new
 // folder ending in a backslash.
@@ -69,13 +63,8 @@ struct NewsRunResult {
 };
 NewsRunResult RunNewsThread();
 
-// Wine's GetProcessHandleCount answers 0. A new handle takes the lowest free slot, so the last
-// of 256 new handles lands one slot higher for every handle left open since the last call.
-HANDLE LastOfNewHandles();
-
-// SHA-256 and SHA-1 of bytes as lowercase digits, through CryptoAPI.
-std::string Sha256Hex(const std::string& bytes);
-std::string Sha1Hex(const std::string& bytes);
+// CryptoAPI's digest of bytes (CALG_SHA_256, CALG_SHA1) as lowercase digits.
+std::string HexDigest(ALG_ID algorithm, const std::string& bytes);
 // The chunk index of zeros zero bytes (a multiple of the largest chunk) followed by content, cut
 // by the launcher's own cutter, hashed here; with a wrong whole-file SHA-256 when wrongDigest.
 std::string ChunkIndexFor(const std::string& content, bool wrongDigest = false, int64_t zeros = 0);
