@@ -139,14 +139,13 @@ void FuzzChunkIndex(char* text, size_t length) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0)
-        return 0;
-    std::vector<char> text(data + 1, data + size);
-    text.push_back('\0');
     void (*const readers[])(char*, size_t) = {FuzzManifest, FuzzNews, FuzzBuildNumber, FuzzSigned,
                                               FuzzChunkIndex};
     const char* const picks = "mnbsc";
-    if (data[0] != 0 && strchr(picks, data[0]) != nullptr)
-        readers[strchr(picks, data[0]) - picks](text.data(), size - 1);
+    if (size == 0 || data[0] == 0 || strchr(picks, data[0]) == nullptr)
+        return 0;
+    std::vector<char> text(data + 1, data + size);
+    text.push_back('\0');
+    readers[strchr(picks, data[0]) - picks](text.data(), size - 1);
     return 0;
 }

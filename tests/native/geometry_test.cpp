@@ -1,5 +1,4 @@
-// Window and frame arithmetic as the player meets it: game folder, placement, dragging, progress
-// fill, news rows, gradient rows and gear spokes.
+// Window and frame arithmetic: game folder, placement, dragging, fill, news rows, gradient, gears.
 #include <gtest/gtest.h>
 
 #include <math.h>

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -261,13 +262,11 @@ TEST(ChunkSync, StepsCoalesceAndAPartFileCountsOnlyWhereItsChunksStand) {
     EXPECT_EQ(found('f', k, 40 * k, old), 1);
     const std::vector<SyncStep> plan = PlanChunkSync(index, sources);
     // Steps as kind, chunks, offset<source:length in k: copies join where the old chunks do too.
-    std::string steps;
-    for (const SyncStep& step : plan)
-        steps += "CKF"[static_cast<int>(step.kind)] + std::to_string(step.firstChunk) + "+" +
-                 std::to_string(step.chunkCount) + "@" + std::to_string(step.offset / k) + "<" +
-                 std::to_string(step.sourceOffset / k) + ":" + std::to_string(step.length / k) +
-                 " ";
-    EXPECT_EQ(steps, "C0+1@0<0:1 K1+1@1<1:1 C2+2@2<20:3 C4+1@5<0:1 F5+1@6<6:1 C6+1@7<40:1 ");
+    std::ostringstream steps;
+    for (const SyncStep& s : plan)
+        steps << "CKF"[static_cast<int>(s.kind)] << s.firstChunk << "+" << s.chunkCount << "@"
+              << s.offset / k << "<" << s.sourceOffset / k << ":" << s.length / k << " ";
+    EXPECT_EQ(steps.str(), "C0+1@0<0:1 K1+1@1<1:1 C2+2@2<20:3 C4+1@5<0:1 F5+1@6<6:1 C6+1@7<40:1 ");
     EXPECT_EQ(BytesToFetch(plan), k);
     // Missing neighbours make one range, up to the chunks a scan may still find.
     std::vector<ChunkSource> none(index.chunks.size());

@@ -1,6 +1,5 @@
-// What the launcher takes from a release: signed manifests and launcher offers in their one form,
-// sequence records, only a whole executable, and the update script byte for byte (the system's
-// tools by full path, this launcher's own process waited for).
+// What the launcher takes from a release: signed manifests and offers in their one form, sequence
+// records, only a whole executable, and the update script byte for byte.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,22 +60,21 @@ TEST(SignedRelease, SequenceRecordsBelongToTheKeyThatTookTheRelease) {
     char out[kSequenceRecordLimit + 1];
     const std::string record(out, WriteSequenceRecord(mine.c_str(), 999999999999999999LL, out));
     EXPECT_EQ(record, mine + " 999999999999999999");
-    long long sequence = 0;
-    EXPECT_EQ(ReadSequenceRecord(record.data(), record.size(), mine.c_str(), &sequence),
-              SequenceRecord::Taken);
-    EXPECT_EQ(ReadSequenceRecord(record.data(), record.size(), other.c_str(), &sequence),
-              SequenceRecord::None);
-    EXPECT_EQ(ReadSequenceRecord("", 0, mine.c_str(), &sequence), SequenceRecord::None);
+    auto read = [](const std::string& text, const std::string& key) {
+        long long sequence = 0;
+        return ReadSequenceRecord(text.data(), text.size(), key.c_str(), &sequence);
+    };
+    EXPECT_EQ(read(record, mine), SequenceRecord::Taken);
+    EXPECT_EQ(read(record, other), SequenceRecord::None);
+    EXPECT_EQ(read("", mine), SequenceRecord::None);
     // An older launcher's bare number names no key: the folder starts afresh, not locked out.
-    EXPECT_EQ(ReadSequenceRecord("2", 1, mine.c_str(), &sequence), SequenceRecord::None);
+    EXPECT_EQ(read("2", mine), SequenceRecord::None);
     // Numbers and fingerprints out of their one form.
     for (const std::string& text :
          {std::string("2 "), mine + " ", mine + " 1000000000000000000", mine + " 02", mine + "  2",
           std::string(64, 'A') + " 2", mine + " 2\n", mine + std::string(" 2\0", 3),
           mine.substr(1) + " 2"})
-        EXPECT_EQ(ReadSequenceRecord(text.data(), text.size(), mine.c_str(), &sequence),
-                  SequenceRecord::Unreadable)
-            << text;
+        EXPECT_EQ(read(text, mine), SequenceRecord::Unreadable) << text;
 }
 
 TEST(UpdateScript, RunsSystemToolsByFullPathAndWaitsForItsOwnProcess) {

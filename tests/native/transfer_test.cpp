@@ -1,5 +1,4 @@
-// What a failed transfer leads to: which faults are tried again and after how long, and the
-// headers that resume a cut body and the answer it takes.
+// Which failed transfers are tried again and when; the headers that resume a cut body.
 #include <gtest/gtest.h>
 
 #include <string.h>
