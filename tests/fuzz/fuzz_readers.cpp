@@ -26,10 +26,9 @@ void Require(bool property) {
 
 void FuzzManifest(char* text, size_t) {
     const int lineTotal = CountManifestLines(text);
-    char* cursor = text;
     int n = 0;
     char local[kPathSize];
-    while (char* line = NextLine(&cursor)) {
+    for (char* cursor = text; char* line = NextLine(&cursor);) {
         Require(*line != '\0' && strpbrk(line, "\r\n") == nullptr);
         ManifestEntry entry;
         if (!ParseManifestEntry(line, &entry))
