@@ -16,11 +16,10 @@ sources=$(ls "$root"/{base,app,patch,news,render}/*.cpp | grep -v '_win\.cpp$')
 # shellcheck disable=SC2086
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I"$root" -I"$out/generated" "$root/tests/fuzz/fuzz_readers.cpp" $sources -o "$out/fuzz_readers"
-echo "fuzz: fuzz_readers for ${seconds}s"
 if ! "$out/fuzz_readers" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
     -artifact_prefix="$out/" "$out/corpus" "$root/tests/fuzz/corpus/readers" >"$out/fuzz.log" 2>&1; then
     echo "fuzz: FOUND A FAULT, see $out/fuzz.log" >&2
     tail -30 "$out/fuzz.log" >&2
     exit 1
 fi
-grep -E '^(#[0-9]+|Done)' "$out/fuzz.log" | tail -1
+echo "fuzz: $(grep -E '^(#[0-9]+|Done)' "$out/fuzz.log" | tail -1)"

@@ -1,9 +1,13 @@
-// The signature lines of a signed manifest and a signed launcher offer, read from any bytes.
+// What the launcher takes from a release: signed manifests and offers in their one form, sequence
+// records, only a whole executable, and the update script byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include "patch/self_update.h"
 #include "patch/signed_release.h"
+#include "tests/pe_image.h"
 
 namespace {
 
@@ -32,7 +36,6 @@ TEST(SignedRelease, ManifestsAndLauncherOffersAcceptedOnlyInTheirOneForm) {
           head + tail + "\n\n", head + tail + "\n" + kEntry, std::string()})
         EXPECT_FALSE(ReadSignedManifest(text.data(), text.size(), &m)) << text;
 
-    // A launcher offer names the signed size and digest of the executable.
     const std::string h(64, 'c'), body = "#@size 1048576\n#@sha256 " + h + "\n" + kSig;
     LauncherOffer offer;
     for (const std::string& text : {"6\n" + body + "\n", "0006\n" + body}) {
@@ -57,22 +60,72 @@ TEST(SignedRelease, SequenceRecordsBelongToTheKeyThatTookTheRelease) {
     char out[kSequenceRecordLimit + 1];
     const std::string record(out, WriteSequenceRecord(mine.c_str(), 999999999999999999LL, out));
     EXPECT_EQ(record, mine + " 999999999999999999");
-    long long sequence = 0;
-    EXPECT_EQ(ReadSequenceRecord(record.data(), record.size(), mine.c_str(), &sequence),
-              SequenceRecord::Taken);
-    EXPECT_EQ(ReadSequenceRecord(record.data(), record.size(), other.c_str(), &sequence),
-              SequenceRecord::None);
-    EXPECT_EQ(ReadSequenceRecord("", 0, mine.c_str(), &sequence), SequenceRecord::None);
+    auto read = [](const std::string& text, const std::string& key) {
+        long long sequence = 0;
+        return ReadSequenceRecord(text.data(), text.size(), key.c_str(), &sequence);
+    };
+    EXPECT_EQ(read(record, mine), SequenceRecord::Taken);
+    EXPECT_EQ(read(record, other), SequenceRecord::None);
+    EXPECT_EQ(read("", mine), SequenceRecord::None);
     // An older launcher's bare number names no key: the folder starts afresh, not locked out.
-    EXPECT_EQ(ReadSequenceRecord("2", 1, mine.c_str(), &sequence), SequenceRecord::None);
+    EXPECT_EQ(read("2", mine), SequenceRecord::None);
     // Numbers and fingerprints out of their one form.
     for (const std::string& text :
          {std::string("2 "), mine + " ", mine + " 1000000000000000000", mine + " 02", mine + "  2",
           std::string(64, 'A') + " 2", mine + " 2\n", mine + std::string(" 2\0", 3),
           mine.substr(1) + " 2"})
-        EXPECT_EQ(ReadSequenceRecord(text.data(), text.size(), mine.c_str(), &sequence),
-                  SequenceRecord::Unreadable)
-            << text;
+        EXPECT_EQ(read(text, mine), SequenceRecord::Unreadable) << text;
+}
+
+TEST(UpdateScript, RunsSystemToolsByFullPathAndWaitsForItsOwnProcess) {
+    char out[kUpdateScriptSize];
+    const size_t length =
+        WriteUpdateScript("C:\\Windows\\system32", 4294967295UL, out, sizeof(out));
+    EXPECT_EQ(
+        std::string(out, length),
+        "@echo off\r\n"
+        "\"C:\\Windows\\system32\\chcp.com\" 65001 >nul 2>&1\r\n"
+        "cd /d \"%~dp0\"\r\n"
+        ":wait\r\n"
+        "\"C:\\Windows\\system32\\tasklist.exe\" /fi \"pid eq 4294967295\" /fi \"imagename eq "
+        "SKH2026_Patcher.exe\" 2>nul | \"C:\\Windows\\system32\\find.exe\" /i "
+        "\"SKH2026_Patcher.exe\" >nul\r\n"
+        "if not errorlevel 1 (\r\n"
+        "  \"C:\\Windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
+        "  goto wait\r\n"
+        ")\r\n"
+        "move /y \"SKH2026_Patcher.new.exe\" \"SKH2026_Patcher.exe\" >nul\r\n"
+        "start \"\" \"SKH2026_Patcher.exe\"\r\n"
+        "del \"%~f0\"\r\n");
+    // The longest system folder fits; a "%", a byte above 127 or too little room: no script.
+    EXPECT_GT(WriteUpdateScript(std::string(259, 'w').c_str(), 1, out, sizeof(out)), 0u);
+    EXPECT_EQ(WriteUpdateScript("C:\\Win%x%", 1, out, sizeof(out)), 0u);
+    EXPECT_EQ(WriteUpdateScript("C:\\Windows\xE9", 1, out, sizeof(out)), 0u);
+    EXPECT_EQ(WriteUpdateScript("C:\\Windows\\system32", 4294967295UL, out, length), 0u);
+}
+
+TEST(UpdateScript, OnlyAWholeExecutableMayReplaceTheLauncher) {
+    auto complete = [](const std::string& bytes) {
+        return IsCompletePe(reinterpret_cast<const unsigned char*>(bytes.data()),
+                            std::min(bytes.size(), kPeHeadReadSize),
+                            static_cast<long long>(bytes.size()));
+    };
+    const std::string pe = WholeExecutable(4096);
+    auto with = [&pe](size_t at, const std::string& bytes) {
+        return std::string(pe).replace(at, bytes.size(), bytes);
+    };
+    // A section of no raw data may name any offset (a whole one is the publishing tool's test).
+    EXPECT_TRUE(complete(with(0x58 + 16, std::string("\0\0\0\0\xff\xff\xff\xff", 8))));
+    // Cut by one byte, an error page, no "MZ", the PE offset past the headers or far beyond
+    // (no sum wraps), another signature, no section, a section table past what was read, a
+    // section's end past the file's, a section whose offset and size wrap 32 bits.
+    for (const std::string& bytes :
+         {pe.substr(0, 4095), std::string("<html>404</html>"), with(0, "ZM"),
+          with(0x3c, std::string("\xf0\x0f\0\0", 4)), with(0x3c, "\xff\xff\xff\xff"),
+          with(0x40, std::string("PE\0!", 4)), with(0x46, std::string("\0\0", 2)),
+          with(0x54, "\xff\xff"), with(0x58 + 16, std::string("\x01\x0e\0\0", 4)),
+          with(0x58 + 16, std::string("\x00\x0e\0\0\x00\xf4\xff\xff", 8))})
+        EXPECT_FALSE(complete(bytes)) << bytes.size();
 }
 
 }  // namespace
