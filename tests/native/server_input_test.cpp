@@ -1,5 +1,6 @@
-// Manifest lines and entries, news entries, the keep-or-download table, refused paths, path and
-// address limits, retries and resumes; chunk boundaries, chunk indexes and the chunk sync plan.
+// What the launcher reads from the server and decides from it: manifest lines and entries, news
+// entries, the keep-or-download table, refused paths, path and address limits, retries and
+// resumes; chunk boundaries, chunk indexes and the chunk sync plan.
 #include <gtest/gtest.h>
 #include <openssl/sha.h>
 #include <string.h>
