@@ -4,6 +4,10 @@
 #include "base/digest.h"
 #include "base/handle_guards_win.h"
 
+// The one CryptoAPI provider (PROV_RSA_AES) that makes every hash of the process, from any
+// thread; 0 when CryptoAPI has none, which fails every hash made from it.
+HCRYPTPROV HashProvider();
+
 struct Sha1 {
     CryptHash hash;
 };

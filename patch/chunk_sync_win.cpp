@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/game_path.h"
+#include "base/hash_win.h"
 #include "base/handle_guards_win.h"
 #include "base/http_win.h"
 #include "base/lower_hex.h"
@@ -37,7 +38,6 @@ constexpr int kAddressSize = 2400;
 struct Sync {
     const char* path;     // as the manifest names it
     const char* address;  // of the published file
-    HCRYPTPROV provider;
     ChunkIndex index;
     std::vector<uint32_t> byDigest;
     std::vector<ChunkSource> sources;
@@ -49,11 +49,11 @@ struct Sync {
     int64_t shownExpected;
 };
 
-bool BeginSha256(HCRYPTPROV provider, CryptHash* hash) {
+bool BeginSha256(CryptHash* hash) {
     if (hash->hash != 0)
         CryptDestroyHash(hash->hash);
     hash->hash = 0;
-    return CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash->hash) != FALSE;
+    return CryptCreateHash(HashProvider(), CALG_SHA_256, 0, 0, &hash->hash) != FALSE;
 }
 
 bool FinishSha256(CryptHash* hash, unsigned char* out) {
@@ -111,7 +111,7 @@ bool FetchIndex(Sync* sync, const ChunkIndexLine& line, std::string* out) {
     CryptHash hash;
     unsigned char digest[kSha256Bytes];
     char hex[kSha256Length + 1] = "?";
-    if (BeginSha256(sync->provider, &hash) &&
+    if (BeginSha256(&hash) &&
         AddToHash(&hash, reinterpret_cast<const unsigned char*>(out->data()), out->size()) &&
         FinishSha256(&hash, digest)) {
         WriteLowerHex(digest, kSha256Bytes, hex);
@@ -144,9 +144,9 @@ struct Scan {
     Scan& operator=(const Scan&) = delete;
 };
 
-bool NoteChunk(Scan* scan, CryptContext* context, CryptHash* hash, int64_t start, int64_t end) {
+bool NoteChunk(Scan* scan, CryptHash* hash, int64_t start, int64_t end) {
     unsigned char digest[kSha256Bytes];
-    if (!FinishSha256(hash, digest) || !BeginSha256(context->provider, hash))
+    if (!FinishSha256(hash, digest) || !BeginSha256(hash))
         return false;
     EnterCriticalSection(&scan->lock);
     NoteFoundChunk(scan->sync->index, scan->sync->byDigest, digest,
@@ -168,11 +168,8 @@ void ReportScan(Scan* scan, int64_t scanned, bool done) {
 // A read or digest that fails ends the scan there: the chunks it did not find are fetched.
 void ScanFile(Scan* scan) {
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
-    CryptContext context;
     CryptHash hash;
-    bool ok = CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
-                                   CRYPT_VERIFYCONTEXT) &&
-              BeginSha256(context.provider, &hash);
+    bool ok = BeginSha256(&hash);
     ChunkCutter cutter;
     int64_t offset = 0;
     int64_t chunkStart = 0;
@@ -186,14 +183,14 @@ void ScanFile(Scan* scan) {
             used += static_cast<DWORD>(taken);
             offset += static_cast<int64_t>(taken);
             if (ok && cut) {
-                ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+                ok = NoteChunk(scan, &hash, chunkStart, offset);
                 chunkStart = offset;
             }
         }
         ReportScan(scan, offset, false);
     }
     if (ok && offset > chunkStart)
-        ok = NoteChunk(scan, &context, &hash, chunkStart, offset);
+        ok = NoteChunk(scan, &hash, chunkStart, offset);
     ReportScan(scan, offset, true);
 }
 
@@ -279,7 +276,6 @@ struct Hasher;
 
 struct HashLane {
     Hasher* hasher = nullptr;
-    CryptContext context;  // each lane its own, before the hash it makes
     CryptHash hash;
     HANDLE ready = nullptr;  // a block is handed over, or stop is set
     HANDLE done = nullptr;   // the block is hashed
@@ -316,7 +312,7 @@ bool HashChunks(Hasher* h) {
             --h->nextChunk;
         h->position = h->offset;
         if (h->nextChunk >= chunks.size() || chunks[h->nextChunk].offset != h->offset ||
-            !BeginSha256(lane.context.provider, &lane.hash)) {
+            !BeginSha256(&lane.hash)) {
             return false;
         }
     }
@@ -334,7 +330,7 @@ bool HashChunks(Hasher* h) {
         if (h->position < end)
             continue;
         unsigned char digest[kSha256Bytes];
-        if (!FinishSha256(&lane.hash, digest) || !BeginSha256(lane.context.provider, &lane.hash))
+        if (!FinishSha256(&lane.hash, digest) || !BeginSha256(&lane.hash))
             return false;
         if (memcmp(digest, record.sha256, kSha256Bytes) != 0) {
             LogProblem("GET %s: chunk %u (bytes %lld-%lld) differs from the index",
@@ -364,10 +360,7 @@ bool StartLane(Hasher* h, HashLane* lane) {
     lane->hasher = h;
     lane->ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     lane->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (lane->ready == nullptr || lane->done == nullptr ||
-        !CryptAcquireContextA(&lane->context.provider, nullptr, nullptr, PROV_RSA_AES,
-                              CRYPT_VERIFYCONTEXT) ||
-        !BeginSha256(lane->context.provider, &lane->hash)) {
+    if (lane->ready == nullptr || lane->done == nullptr || !BeginSha256(&lane->hash)) {
         return false;
     }
     lane->thread =
@@ -617,22 +610,19 @@ bool WholeFileMatches(Sync* sync, Hasher* hasher) {
 
 SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& line,
                            const char* address, const char* localPath) {
-    Sync sync = {entry.path, address, 0, {}, {}, {}, nullptr, 0, 0, 0, -1, -1};
+    Sync sync = {entry.path, address, {}, {}, {}, nullptr, 0, 0, 0, -1, -1};
     sync.index.fileSize = entry.size;
     sync.blocks.reset(new unsigned char[2 * kBlockSize]);
     char partPath[kPathSize];
     const int partLength = snprintf(partPath, sizeof(partPath), "%s%s", localPath, kPartFileSuffix);
-    CryptContext context;
     if (partLength < 0 || partLength > kLocalPathLimit) {
         LogProblem("%.300s: the part file's name would be too long", entry.path);
         return SyncResult::Failed;
     }
-    if (!CryptAcquireContextA(&context.provider, nullptr, nullptr, PROV_RSA_AES,
-                              CRYPT_VERIFYCONTEXT)) {
-        LogProblem("%.300s: no SHA-256 service (error %lu)", entry.path, GetLastError());
+    if (HashProvider() == 0) {
+        LogProblem("%.300s: no SHA-256 service", entry.path);
         return SyncResult::Failed;
     }
-    sync.provider = context.provider;
     std::string indexBytes;
     if (!FetchIndex(&sync, line, &indexBytes))
         return SyncResult::Failed;
