@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "base/game_path.h"
-#include "base/hash_win.h"
 #include "base/handle_guards_win.h"
+#include "base/hash_win.h"
 #include "base/http_win.h"
 #include "base/lower_hex.h"
 #include "base/own_files.h"
