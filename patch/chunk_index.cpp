@@ -1,4 +1,4 @@
-// The chunk index of a big file: writing and reading format 1, and the manifest line naming it.
+// The chunk index of a big file: writing and reading format 2, and the manifest line naming it.
 #include "patch/chunk_index.h"
 
 #include <string.h>
@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kMagic[] = "SKHCHIDX";
 constexpr size_t kMagicSize = sizeof(kMagic) - 1;
-constexpr uint32_t kFormat = 1;
+constexpr uint32_t kFormat = 2;
 
 void PutNumber(std::string* out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
@@ -34,6 +34,7 @@ std::string WriteChunkIndex(const ChunkIndex& index) {
     PutNumber(&out, index.chunks.size(), 4);
     for (const ChunkRecord& chunk : index.chunks) {
         PutNumber(&out, chunk.length, 4);
+        PutNumber(&out, chunk.fingerprint, 8);
         out.append(reinterpret_cast<const char*>(chunk.sha256), kSha256Bytes);
     }
     return out;
@@ -69,7 +70,8 @@ bool ReadChunkIndex(const unsigned char* data, size_t size, ChunkIndex* out) {
             return false;
         }
         chunk.offset = static_cast<int64_t>(offset);
-        memcpy(chunk.sha256, record + 4, kSha256Bytes);
+        chunk.fingerprint = GetNumber(record + 4, 8);
+        memcpy(chunk.sha256, record + 12, kSha256Bytes);
         out->chunks.push_back(chunk);
         // At most 2^32 chunks of 2^18 bytes: the sum cannot overflow.
         offset += chunk.length;

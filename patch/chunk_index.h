@@ -1,5 +1,6 @@
 // The chunk index of a big file and the manifest line that names it: the file's size and
-// SHA-256, and each content-defined chunk's offset, length and SHA-256, in file order.
+// SHA-256, and each content-defined chunk's offset, length, fingerprint and SHA-256, in file
+// order.
 #pragma once
 
 #include <stddef.h>
@@ -15,17 +16,18 @@
 // the index of the next entry.
 constexpr char kChunksTag[] = "#@chunks ";
 
-// Format 1, all numbers little-endian: "SKHCHIDX", u32 format, u32 minimum, average and
+// Format 2, all numbers little-endian: "SKHCHIDX", u32 format, u32 minimum, average and
 // maximum chunk size, u64 file size, the file's SHA-256, u32 chunk count, then per chunk u32
-// length and its SHA-256. A chunk's offset is the sum of the lengths before it, so an index
-// cannot describe a gap or an overlap.
+// length, u64 fingerprint and its SHA-256. A chunk's offset is the sum of the lengths before
+// it, so an index cannot describe a gap or an overlap. (Format 1 had no fingerprints.)
 constexpr size_t kChunkIndexHeaderSize = 68;
-constexpr size_t kChunkRecordSize = 4 + kSha256Bytes;
+constexpr size_t kChunkRecordSize = 4 + 8 + kSha256Bytes;
 
 struct ChunkRecord {
     int64_t offset;
     uint32_t length;
     unsigned char sha256[kSha256Bytes];
+    uint64_t fingerprint;  // patch/chunk_fingerprint.h
 };
 
 struct ChunkIndex {
@@ -36,7 +38,7 @@ struct ChunkIndex {
 
 std::string WriteChunkIndex(const ChunkIndex& index);
 
-// Reads an index of `size` bytes from any source. False unless it is format 1 made with this
+// Reads an index of `size` bytes from any source. False unless it is format 2 made with this
 // build's chunk sizes, holds exactly its records, and its chunks (each 1 to kChunkMaxSize bytes,
 // all but the last at least kChunkMinSize) add up to its file size.
 bool ReadChunkIndex(const unsigned char* data, size_t size, ChunkIndex* out);

@@ -1,39 +1,28 @@
 // Planning a chunk sync: found chunks in, copy, keep and fetch steps out.
 #include "patch/chunk_plan.h"
 
-#include <string.h>
-
 #include <algorithm>
 
-namespace {
-
-int CompareDigest(const unsigned char* a, const unsigned char* b) {
-    return memcmp(a, b, kSha256Bytes);
-}
-
-}  // namespace
-
-std::vector<uint32_t> SortChunksByDigest(const ChunkIndex& index) {
+std::vector<uint32_t> SortChunksByFingerprint(const ChunkIndex& index) {
     std::vector<uint32_t> order(index.chunks.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = static_cast<uint32_t>(i);
     std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const int byDigest = CompareDigest(index.chunks[a].sha256, index.chunks[b].sha256);
-        return byDigest != 0 ? byDigest < 0 : a < b;
+        const uint64_t fa = index.chunks[a].fingerprint, fb = index.chunks[b].fingerprint;
+        return fa != fb ? fa < fb : a < b;
     });
     return order;
 }
 
-int NoteFoundChunk(const ChunkIndex& index, const std::vector<uint32_t>& byDigest,
-                   const unsigned char* sha256, uint32_t length, int64_t offset,
-                   ChunkSourceKind kind, std::vector<ChunkSource>* sources) {
-    auto first = std::lower_bound(byDigest.begin(), byDigest.end(), sha256,
-                                  [&](uint32_t chunk, const unsigned char* digest) {
-                                      return CompareDigest(index.chunks[chunk].sha256, digest) < 0;
-                                  });
+int NoteFoundChunk(const ChunkIndex& index, const std::vector<uint32_t>& byFingerprint,
+                   uint64_t fingerprint, uint32_t length, int64_t offset, ChunkSourceKind kind,
+                   std::vector<ChunkSource>* sources) {
+    auto first = std::lower_bound(
+        byFingerprint.begin(), byFingerprint.end(), fingerprint,
+        [&](uint32_t chunk, uint64_t wanted) { return index.chunks[chunk].fingerprint < wanted; });
     int taken = 0;
-    for (auto it = first;
-         it != byDigest.end() && CompareDigest(index.chunks[*it].sha256, sha256) == 0; ++it) {
+    for (auto it = first; it != byFingerprint.end() && index.chunks[*it].fingerprint == fingerprint;
+         ++it) {
         const ChunkRecord& chunk = index.chunks[*it];
         ChunkSource& source = (*sources)[*it];
         if (chunk.length != length || source.kind != ChunkSourceKind::None)

@@ -16,15 +16,16 @@ struct ChunkSource {
     int64_t offset = 0;
 };
 
-// The index's chunk numbers sorted by digest, for NoteFoundChunk.
-std::vector<uint32_t> SortChunksByDigest(const ChunkIndex& index);
+// The index's chunk numbers sorted by fingerprint, for NoteFoundChunk.
+std::vector<uint32_t> SortChunksByFingerprint(const ChunkIndex& index);
 
-// A chunk of `length` bytes with this digest was found at `offset`: every chunk of the index
-// with that digest and length and no source yet takes it, or, for InPlace (the partly assembled
-// file of an earlier run), only the chunk that stands at that very offset. Returns how many.
-int NoteFoundChunk(const ChunkIndex& index, const std::vector<uint32_t>& byDigest,
-                   const unsigned char* sha256, uint32_t length, int64_t offset,
-                   ChunkSourceKind kind, std::vector<ChunkSource>* sources);
+// A chunk of `length` bytes with this fingerprint was found at `offset`: every chunk of the
+// index with that fingerprint and length and no source yet takes it, or, for InPlace (the
+// partly assembled file of an earlier run), only the chunk that stands at that very offset.
+// Returns how many.
+int NoteFoundChunk(const ChunkIndex& index, const std::vector<uint32_t>& byFingerprint,
+                   uint64_t fingerprint, uint32_t length, int64_t offset, ChunkSourceKind kind,
+                   std::vector<ChunkSource>* sources);
 
 enum class SyncStepKind : uint8_t { Copy, Keep, Fetch };
 

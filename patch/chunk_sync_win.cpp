@@ -23,13 +23,14 @@
 #include "base/run_log_win.h"
 #include "base/server_urls.h"
 #include "base/status_win.h"
+#include "patch/chunk_fingerprint.h"
 #include "patch/chunk_plan.h"
 #include "patch/chunker.h"
 
 namespace {
 
 // Every read, copy and fetch goes through blocks of this size: two for the assembly (one
-// filled while the other is hashed) and one per scanning thread. With the index (36 bytes a
+// filled while the other is hashed) and one per scanning thread. With the index (44 bytes a
 // chunk, about 0.06 % of the file) they are all the memory a sync takes, whatever the size.
 constexpr DWORD kBlockSize = 1 << 20;
 constexpr int kProgressLineSize = 200;
@@ -39,7 +40,7 @@ struct Sync {
     const char* path;     // as the manifest names it
     const char* address;  // of the published file
     ChunkIndex index;
-    std::vector<uint32_t> byDigest;
+    std::vector<uint32_t> byFingerprint;
     std::vector<ChunkSource> sources;
     std::unique_ptr<unsigned char[]> blocks;  // two of kBlockSize
     int next;                                 // the block the assembly fills next
@@ -144,15 +145,12 @@ struct Scan {
     Scan& operator=(const Scan&) = delete;
 };
 
-bool NoteChunk(Scan* scan, CryptHash* hash, int64_t start, int64_t end) {
-    unsigned char digest[kSha256Bytes];
-    if (!FinishSha256(hash, digest) || !BeginSha256(hash))
-        return false;
+void NoteChunk(Scan* scan, ChunkFingerprinter* fingerprinter, int64_t start, int64_t end) {
+    const uint64_t fingerprint = FinishFingerprint(fingerprinter);
     EnterCriticalSection(&scan->lock);
-    NoteFoundChunk(scan->sync->index, scan->sync->byDigest, digest,
+    NoteFoundChunk(scan->sync->index, scan->sync->byFingerprint, fingerprint,
                    static_cast<uint32_t>(end - start), start, scan->kind, &scan->sync->sources);
     LeaveCriticalSection(&scan->lock);
-    return true;
 }
 
 // Publishes how far the scan got and wakes the assembly waiting for it.
@@ -164,33 +162,33 @@ void ReportScan(Scan* scan, int64_t scanned, bool done) {
     WakeAllConditionVariable(&scan->moved);
 }
 
-// Cuts the file as the publisher cut the published one and notes the chunks the index lists.
-// A read or digest that fails ends the scan there: the chunks it did not find are fetched.
+// Cuts the file as the publisher cut the published one and notes the chunks the index lists
+// by their fingerprints: a SHA-256 of every chunk here would double the hashing of a sync,
+// and the whole file's SHA-256 proves every chunk taken. A read that fails ends the scan
+// there: the chunks it did not find are fetched.
 void ScanFile(Scan* scan) {
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
-    CryptHash hash;
-    bool ok = BeginSha256(&hash);
+    ChunkFingerprinter fingerprinter;
     ChunkCutter cutter;
     int64_t offset = 0;
     int64_t chunkStart = 0;
     DWORD got = 0;
-    while (ok && !scan->stop && ReadAt(scan->file, offset, buffer.get(), kBlockSize, &got) &&
-           got > 0) {
-        for (DWORD used = 0; ok && used < got;) {
+    while (!scan->stop && ReadAt(scan->file, offset, buffer.get(), kBlockSize, &got) && got > 0) {
+        for (DWORD used = 0; used < got;) {
             bool cut = false;
             const size_t taken = FindChunkEnd(&cutter, buffer.get() + used, got - used, &cut);
-            ok = AddToHash(&hash, buffer.get() + used, taken);
+            AddToFingerprint(&fingerprinter, buffer.get() + used, taken);
             used += static_cast<DWORD>(taken);
             offset += static_cast<int64_t>(taken);
-            if (ok && cut) {
-                ok = NoteChunk(scan, &hash, chunkStart, offset);
+            if (cut) {
+                NoteChunk(scan, &fingerprinter, chunkStart, offset);
                 chunkStart = offset;
             }
         }
         ReportScan(scan, offset, false);
     }
-    if (ok && offset > chunkStart)
-        ok = NoteChunk(scan, &hash, chunkStart, offset);
+    if (offset > chunkStart)
+        NoteChunk(scan, &fingerprinter, chunkStart, offset);
     ReportScan(scan, offset, true);
 }
 
@@ -632,7 +630,7 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
         LogProblem("%.300s: its chunk index cannot be read, or is for another size", entry.path);
         return SyncResult::Failed;
     }
-    sync.byDigest = SortChunksByDigest(sync.index);
+    sync.byFingerprint = SortChunksByFingerprint(sync.index);
     sync.sources.resize(sync.index.chunks.size());
     // The part file of a cut-off run first, whole: its chunks in place need no write at all.
     {

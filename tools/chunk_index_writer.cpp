@@ -9,6 +9,7 @@
 
 #include "base/server_files.h"
 #include "base/stdio_file.h"
+#include "patch/chunk_fingerprint.h"
 #include "patch/chunker.h"
 #include "tools/file_jobs.h"
 #include "tools/sha1.h"
@@ -58,6 +59,7 @@ bool CutAndHashChunks(const std::string& path, ChunkIndex* out, std::string* err
         return false;
     }
     out->chunks.clear();
+    ChunkFingerprinter fingerprinter;
     ChunkCutter cutter;
     int64_t offset = 0;
     int64_t chunkStart = 0;
@@ -70,11 +72,15 @@ bool CutAndHashChunks(const std::string& path, ChunkIndex* out, std::string* err
             bool cut = false;
             const size_t taken = FindChunkEnd(&cutter, buffer.get() + used, got - used, &cut);
             ok = ok && chunk.Add(buffer.get() + used, taken);
+            AddToFingerprint(&fingerprinter, buffer.get() + used, taken);
             used += taken;
             offset += static_cast<int64_t>(taken);
             if (!cut)
                 continue;
-            ChunkRecord record = {chunkStart, static_cast<uint32_t>(offset - chunkStart), {}};
+            ChunkRecord record = {chunkStart,
+                                  static_cast<uint32_t>(offset - chunkStart),
+                                  {},
+                                  FinishFingerprint(&fingerprinter)};
             ok = ok && chunk.Finish(record.sha256) && chunk.Begin();
             out->chunks.push_back(record);
             chunkStart = offset;
@@ -85,7 +91,10 @@ bool CutAndHashChunks(const std::string& path, ChunkIndex* out, std::string* err
         return false;
     }
     if (offset > chunkStart) {
-        ChunkRecord record = {chunkStart, static_cast<uint32_t>(offset - chunkStart), {}};
+        ChunkRecord record = {chunkStart,
+                              static_cast<uint32_t>(offset - chunkStart),
+                              {},
+                              FinishFingerprint(&fingerprinter)};
         ok = ok && chunk.Finish(record.sha256);
         out->chunks.push_back(record);
     }

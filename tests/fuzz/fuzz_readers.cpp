@@ -116,11 +116,11 @@ void FuzzChunkIndex(char* text, size_t length) {
         Require(WriteChunkIndex(index) == std::string(text, length));
         Require(static_cast<int64_t>(length) <= ChunkIndexSizeLimit(index.fileSize));
         // Found last to first (equal chunks may swap places), nothing is left to fetch.
-        const std::vector<uint32_t> byDigest = SortChunksByDigest(index);
+        const std::vector<uint32_t> byFingerprint = SortChunksByFingerprint(index);
         std::vector<ChunkSource> sources(index.chunks.size());
         for (size_t i = index.chunks.size(); i-- > 0;) {
             const ChunkRecord& found = index.chunks[i];
-            NoteFoundChunk(index, byDigest, found.sha256, found.length, found.offset,
+            NoteFoundChunk(index, byFingerprint, found.fingerprint, found.length, found.offset,
                            ChunkSourceKind::OldFile, &sources);
         }
         const std::vector<SyncStep> plan = PlanChunkSync(index, sources);

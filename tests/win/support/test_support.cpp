@@ -17,6 +17,7 @@
 #include "base/lower_hex.h"
 #include "base/status_win.h"
 #include "news/news_thread_win.h"
+#include "patch/chunk_fingerprint.h"
 #include "patch/chunk_index.h"
 #include "patch/chunker.h"
 #include "patch/patch_run_win.h"
@@ -273,6 +274,16 @@ std::string HexDigest(ALG_ID algorithm, const std::string& bytes) {
     return hex;
 }
 
+namespace {
+
+uint64_t FingerprintOf(const char* data, size_t size) {
+    ChunkFingerprinter fingerprinter;
+    AddToFingerprint(&fingerprinter, reinterpret_cast<const unsigned char*>(data), size);
+    return FinishFingerprint(&fingerprinter);
+}
+
+}  // namespace
+
 std::string ChunkIndexFor(const std::string& content, bool wrongDigest, int64_t zeros) {
     ChunkIndex index;
     index.fileSize = zeros + static_cast<int64_t>(content.size());
@@ -280,6 +291,7 @@ std::string ChunkIndexFor(const std::string& content, bool wrongDigest, int64_t 
     const std::string zeroBytes(kChunkMaxSize, '\0');
     ChunkRecord zeroChunk = {0, kChunkMaxSize, {}};
     Hasher().Add(zeroBytes.data(), zeroBytes.size()).Finish(zeroChunk.sha256);
+    zeroChunk.fingerprint = FingerprintOf(zeroBytes.data(), zeroBytes.size());
     for (; zeroChunk.offset < zeros; zeroChunk.offset += kChunkMaxSize) {
         index.chunks.push_back(zeroChunk);
         whole.Add(zeroBytes.data(), zeroBytes.size());
@@ -296,6 +308,7 @@ std::string ChunkIndexFor(const std::string& content, bool wrongDigest, int64_t 
         ChunkRecord record = {
             zeros + static_cast<int64_t>(start), static_cast<uint32_t>(at - start), {}};
         Hasher().Add(content.data() + start, at - start).Finish(record.sha256);
+        record.fingerprint = FingerprintOf(content.data() + start, at - start);
         index.chunks.push_back(record);
         start = at;
     }
