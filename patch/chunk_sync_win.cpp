@@ -29,10 +29,11 @@
 
 namespace {
 
-// Every read, copy and fetch goes through blocks of this size: two for the assembly (one
-// filled while the other is hashed) and one per scanning thread. With the index (44 bytes a
-// chunk, about 0.06 % of the file) they are all the memory a sync takes, whatever the size.
-constexpr DWORD kBlockSize = 1 << 20;
+// Every read, copy and fetch goes through blocks of this size: a ring of kBlockCount between
+// the assembly and the hashing lanes, and one per scanning thread. With the index (44 bytes a
+// chunk, about 0.07 % of the file) they are all the memory a sync takes, whatever the size.
+constexpr DWORD kBlockSize = 512 << 10;
+constexpr int kBlockCount = 8;
 constexpr int kProgressLineSize = 200;
 constexpr int kAddressSize = 2400;
 
@@ -42,8 +43,7 @@ struct Sync {
     ChunkIndex index;
     std::vector<uint32_t> byFingerprint;
     std::vector<ChunkSource> sources;
-    std::unique_ptr<unsigned char[]> blocks;  // two of kBlockSize
-    int next;                                 // the block the assembly fills next
+    std::unique_ptr<unsigned char[]> blocks;  // kBlockCount of kBlockSize
     int64_t toFetch;
     int64_t fetched;
     int64_t shownFetched;  // the megabytes the status line shows
@@ -266,62 +266,74 @@ void ShowProgress(Sync* sync) {
     SetStatus(line, -1);
 }
 
-// Hashes what the assembly writes on two threads, one block behind it: one lane hashes the
-// whole file, the other each fetched chunk, whose digest is checked as it completes. Wine
-// answers every event through its server, so the blocks are large: a few thousand hand-overs
-// a GiB.
+// Hashes what the assembly writes on two threads: one lane hashes the whole file, the other
+// each fetched chunk, whose digest is checked as it completes. The assembly hands blocks over
+// through a ring and waits only when every block is still being hashed; the lanes wait only
+// when they have hashed all it handed. Condition variables, not events: under Wine an event
+// is a round trip through its server, which left the lanes idle a millisecond a block.
 struct Hasher;
 
 struct HashLane {
     Hasher* hasher = nullptr;
     CryptHash hash;
-    HANDLE ready = nullptr;  // a block is handed over, or stop is set
-    HANDLE done = nullptr;   // the block is hashed
-    HANDLE thread = nullptr;
-    bool busy = false;  // handed a block whose done is not yet taken
+    uint64_t hashed = 0;  // blocks taken from the ring, under the lock
     bool ok = true;
+    HANDLE thread = nullptr;
+};
+
+struct HandedBlock {
+    const unsigned char* data;
+    DWORD size;
+    int64_t offset;  // in the published file
+    bool fetched;    // its chunks are checked one by one
 };
 
 struct Hasher {
-    const Sync* sync = nullptr;
+    Sync* sync = nullptr;
+    CRITICAL_SECTION lock;
+    CONDITION_VARIABLE handedMore;
+    CONDITION_VARIABLE hashedMore;
+    HandedBlock ring[kBlockCount] = {};
+    uint64_t handed = 0;  // blocks handed over, under the lock
+    bool stop = false;
     HashLane whole;
     HashLane chunks;
-    const unsigned char* data = nullptr;
-    DWORD size = 0;
-    int64_t offset = 0;
-    bool stop = false;
     uint32_t nextChunk = 0;  // the fetched chunk being hashed, up to position
     int64_t position = -1;
-    Hasher() = default;
+    Hasher() {
+        InitializeCriticalSection(&lock);
+        InitializeConditionVariable(&handedMore);
+        InitializeConditionVariable(&hashedMore);
+    }
     ~Hasher();
     Hasher(const Hasher&) = delete;
     Hasher& operator=(const Hasher&) = delete;
 };
 
-bool HashChunks(Hasher* h) {
+bool HashChunks(Hasher* h, const HandedBlock& block) {
     const std::vector<ChunkRecord>& chunks = h->sync->index.chunks;
     HashLane& lane = h->chunks;
     // A range starts at a chunk of its own; a block that goes on from the last one continues
     // its chunk.
-    if (h->offset != h->position) {
-        while (h->nextChunk < chunks.size() && chunks[h->nextChunk].offset < h->offset)
+    if (block.offset != h->position) {
+        while (h->nextChunk < chunks.size() && chunks[h->nextChunk].offset < block.offset)
             ++h->nextChunk;
-        while (h->nextChunk > 0 && chunks[h->nextChunk - 1].offset >= h->offset)
+        while (h->nextChunk > 0 && chunks[h->nextChunk - 1].offset >= block.offset)
             --h->nextChunk;
-        h->position = h->offset;
-        if (h->nextChunk >= chunks.size() || chunks[h->nextChunk].offset != h->offset ||
+        h->position = block.offset;
+        if (h->nextChunk >= chunks.size() || chunks[h->nextChunk].offset != block.offset ||
             !BeginSha256(&lane.hash)) {
             return false;
         }
     }
-    for (DWORD used = 0; used < h->size;) {
+    for (DWORD used = 0; used < block.size;) {
         if (h->nextChunk >= chunks.size())
             return false;
         const ChunkRecord& record = chunks[h->nextChunk];
         const int64_t end = record.offset + record.length;
-        const DWORD take = static_cast<DWORD>(end - h->position < h->size - used ? end - h->position
-                                                                                 : h->size - used);
-        if (!AddToHash(&lane.hash, h->data + used, take))
+        const DWORD take = static_cast<DWORD>(
+            end - h->position < block.size - used ? end - h->position : block.size - used);
+        if (!AddToHash(&lane.hash, block.data + used, take))
             return false;
         used += take;
         h->position += take;
@@ -341,75 +353,95 @@ bool HashChunks(Hasher* h) {
     return true;
 }
 
+// Takes every block handed over, in order, until stopped with none left. After a failure the
+// lane still takes the blocks, unhashed, so that the assembly never waits for it in vain.
 unsigned __stdcall HashThreadProc(void* parameter) {
     HashLane* lane = static_cast<HashLane*>(parameter);
     Hasher* h = lane->hasher;
+    EnterCriticalSection(&h->lock);
     for (;;) {
-        WaitForSingleObject(lane->ready, INFINITE);
-        if (h->stop)
-            return 0;
-        lane->ok = lane->ok &&
-                   (lane == &h->whole ? AddToHash(&lane->hash, h->data, h->size) : HashChunks(h));
-        SetEvent(lane->done);
+        while (lane->hashed == h->handed && !h->stop)
+            SleepConditionVariableCS(&h->handedMore, &h->lock, INFINITE);
+        if (lane->hashed == h->handed)
+            break;
+        const HandedBlock block = h->ring[lane->hashed % kBlockCount];
+        bool ok = lane->ok;
+        LeaveCriticalSection(&h->lock);
+        if (ok && lane == &h->whole)
+            ok = AddToHash(&lane->hash, block.data, block.size);
+        else if (ok && block.fetched)
+            ok = HashChunks(h, block);
+        EnterCriticalSection(&h->lock);
+        lane->ok = ok;
+        ++lane->hashed;
+        WakeAllConditionVariable(&h->hashedMore);
     }
+    LeaveCriticalSection(&h->lock);
+    return 0;
 }
 
 bool StartLane(Hasher* h, HashLane* lane) {
     lane->hasher = h;
-    lane->ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    lane->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (lane->ready == nullptr || lane->done == nullptr || !BeginSha256(&lane->hash)) {
+    if (!BeginSha256(&lane->hash))
         return false;
-    }
     lane->thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HashThreadProc, lane, 0, nullptr));
     return lane->thread != nullptr;
 }
 
-bool StartHasher(Hasher* h, const Sync* sync) {
+bool StartHasher(Hasher* h, Sync* sync) {
     h->sync = sync;
     return StartLane(h, &h->whole) && StartLane(h, &h->chunks);
 }
 
-// Waits until the hasher holds no block, so that both blocks are free; false when a block
-// failed.
-bool WaitIdle(Hasher* h) {
-    for (HashLane* lane : {&h->whole, &h->chunks}) {
-        if (lane->busy)
-            WaitForSingleObject(lane->done, INFINITE);
-        lane->busy = false;
-    }
-    return h->whole.ok && h->chunks.ok;
+// Waits until both lanes have taken all but `pending` of the blocks handed over; false when
+// a block failed.
+bool WaitForLanes(Hasher* h, uint64_t pending) {
+    EnterCriticalSection(&h->lock);
+    while (h->whole.hashed + pending < h->handed || h->chunks.hashed + pending < h->handed)
+        SleepConditionVariableCS(&h->hashedMore, &h->lock, INFINITE);
+    const bool ok = h->whole.ok && h->chunks.ok;
+    LeaveCriticalSection(&h->lock);
+    return ok;
 }
 
-// Waits until the block before is hashed, then hands this one over; a fetched one to both
-// lanes. False when a block before failed (the log says why).
-bool HandOver(Hasher* h, const unsigned char* data, DWORD size, int64_t offset, bool fetched) {
-    if (!WaitIdle(h))
-        return false;
-    h->data = data;
-    h->size = size;
-    h->offset = offset;
-    h->whole.busy = true;
-    SetEvent(h->whole.ready);
-    if (fetched) {
-        h->chunks.busy = true;
-        SetEvent(h->chunks.ready);
-    }
-    return true;
+// Waits until the hasher holds no block, so that every block is free.
+bool WaitIdle(Hasher* h) {
+    return WaitForLanes(h, 0);
+}
+
+// The block the assembly fills next, once the lanes are done with it.
+unsigned char* NextBlock(Hasher* h) {
+    WaitForLanes(h, kBlockCount - 1);
+    return h->sync->blocks.get() + (h->handed % kBlockCount) * kBlockSize;
+}
+
+// Hands the block NextBlock gave over to the lanes, size bytes of the published file at
+// offset. False when a block before failed (the log says why).
+bool HandOver(Hasher* h, DWORD size, int64_t offset, bool fetched) {
+    EnterCriticalSection(&h->lock);
+    const unsigned char* data = h->sync->blocks.get() + (h->handed % kBlockCount) * kBlockSize;
+    h->ring[h->handed % kBlockCount] = {data, size, offset, fetched};
+    ++h->handed;
+    const bool ok = h->whole.ok && h->chunks.ok;
+    LeaveCriticalSection(&h->lock);
+    WakeAllConditionVariable(&h->handedMore);
+    return ok;
 }
 
 // Waits for the last block and ends both threads; false when any block failed.
 bool StopHasher(Hasher* h) {
     const bool ok = WaitIdle(h);
+    EnterCriticalSection(&h->lock);
     h->stop = true;
+    LeaveCriticalSection(&h->lock);
+    WakeAllConditionVariable(&h->handedMore);
     bool stopped = true;
     for (HashLane* lane : {&h->whole, &h->chunks}) {
         if (lane->thread == nullptr) {
             stopped = false;
             continue;
         }
-        SetEvent(lane->ready);
         WaitForSingleObject(lane->thread, INFINITE);
         CloseHandle(lane->thread);
         lane->thread = nullptr;
@@ -419,19 +451,7 @@ bool StopHasher(Hasher* h) {
 
 Hasher::~Hasher() {
     StopHasher(this);
-    for (HashLane* lane : {&whole, &chunks}) {
-        if (lane->ready != nullptr)
-            CloseHandle(lane->ready);
-        if (lane->done != nullptr)
-            CloseHandle(lane->done);
-    }
-}
-
-// The block the assembly fills next; the other one may still be with the hasher.
-unsigned char* NextBlock(Sync* sync) {
-    unsigned char* block = sync->blocks.get() + sync->next * kBlockSize;
-    sync->next ^= 1;
-    return block;
+    DeleteCriticalSection(&lock);
 }
 
 // Hands over length bytes of file at offset, writing them at target when there is one: a
@@ -439,7 +459,7 @@ unsigned char* NextBlock(Sync* sync) {
 bool CopyBytes(Sync* sync, Hasher* hasher, HANDLE file, int64_t offset, int64_t length,
                HANDLE target, int64_t targetOffset) {
     for (int64_t done = 0; done < length;) {
-        unsigned char* block = NextBlock(sync);
+        unsigned char* block = NextBlock(hasher);
         const DWORD want =
             static_cast<DWORD>(length - done < kBlockSize ? length - done : kBlockSize);
         DWORD got = 0;
@@ -453,7 +473,7 @@ bool CopyBytes(Sync* sync, Hasher* hasher, HANDLE file, int64_t offset, int64_t 
                        GetLastError());
             return false;
         }
-        if (!HandOver(hasher, block, got, targetOffset + done, false))
+        if (!HandOver(hasher, got, targetOffset + done, false))
             return false;
         done += got;
     }
@@ -497,13 +517,13 @@ bool FetchStep(Sync* sync, Hasher* hasher, const SyncStep& step, HANDLE part, bo
     for (int64_t skip = *rest ? step.offset : 0; skip > 0;) {
         const DWORD size = static_cast<DWORD>(skip < kBlockSize ? skip : kBlockSize);
         DWORD filled = 0;
-        if (!ReadFull(sync, &stream, NextBlock(sync), size, &filled))
+        if (!ReadFull(sync, &stream, NextBlock(hasher), size, &filled))
             return false;
         skip -= size;
     }
     const int64_t end = *rest ? sync->index.fileSize : step.offset + step.length;
     for (int64_t position = step.offset; position < end;) {
-        unsigned char* block = NextBlock(sync);
+        unsigned char* block = NextBlock(hasher);
         const DWORD size =
             static_cast<DWORD>(end - position < kBlockSize ? end - position : kBlockSize);
         // What arrived before a cut is stored too: the next run finds its chunks in place.
@@ -514,7 +534,7 @@ bool FetchStep(Sync* sync, Hasher* hasher, const SyncStep& step, HANDLE part, bo
                        GetLastError());
             return false;
         }
-        if (!whole || !HandOver(hasher, block, size, position, true))
+        if (!whole || !HandOver(hasher, size, position, true))
             return false;
         position += size;
     }
@@ -526,7 +546,7 @@ bool FetchStep(Sync* sync, Hasher* hasher, const SyncStep& step, HANDLE part, bo
 bool CopyUnchanged(Sync* sync, Hasher* hasher, HANDLE old, int64_t length, HANDLE part) {
     if (!WaitIdle(hasher))
         return false;
-    unsigned char* block = sync->blocks.get();
+    unsigned char* block = NextBlock(hasher);
     for (int64_t done = 0; done < length;) {
         const DWORD want =
             static_cast<DWORD>(length - done < kBlockSize ? length - done : kBlockSize);
@@ -608,9 +628,9 @@ bool WholeFileMatches(Sync* sync, Hasher* hasher) {
 
 SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& line,
                            const char* address, const char* localPath) {
-    Sync sync = {entry.path, address, {}, {}, {}, nullptr, 0, 0, 0, -1, -1};
+    Sync sync = {entry.path, address, {}, {}, {}, nullptr, 0, 0, -1, -1};
     sync.index.fileSize = entry.size;
-    sync.blocks.reset(new unsigned char[2 * kBlockSize]);
+    sync.blocks.reset(new unsigned char[kBlockCount * kBlockSize]);
     char partPath[kPathSize];
     const int partLength = snprintf(partPath, sizeof(partPath), "%s%s", localPath, kPartFileSuffix);
     if (partLength < 0 || partLength > kLocalPathLimit) {
