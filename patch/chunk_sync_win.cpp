@@ -34,8 +34,12 @@ namespace {
 // chunk, about 0.07 % of the file) they are all the memory a sync takes, whatever the size.
 constexpr DWORD kBlockSize = 512 << 10;
 constexpr int kBlockCount = 8;
+// The part file goes to the disk in steps of this size while the assembly goes on.
+constexpr int64_t kFlushStep = 64 << 20;
 constexpr int kProgressLineSize = 200;
 constexpr int kAddressSize = 2400;
+
+struct Flusher;
 
 struct Sync {
     const char* path;     // as the manifest names it
@@ -44,6 +48,7 @@ struct Sync {
     std::vector<uint32_t> byFingerprint;
     std::vector<ChunkSource> sources;
     std::unique_ptr<unsigned char[]> blocks;  // kBlockCount of kBlockSize
+    Flusher* flusher;
     int64_t toFetch;
     int64_t fetched;
     int64_t shownFetched;  // the megabytes the status line shows
@@ -73,12 +78,90 @@ bool ReadAt(HANDLE file, int64_t offset, unsigned char* data, DWORD size, DWORD*
     return ReadFile(file, data, size, got, &at) != FALSE;
 }
 
-bool WriteAt(HANDLE file, int64_t offset, const unsigned char* data, DWORD size) {
+// Flushes the part file on a thread of its own each time the assembly has written another
+// kFlushStep bytes, so that the flush before the replacement finds little left to write and
+// the disk works while the lanes hash. Its handle is its own: Windows runs the calls on one
+// synchronous handle one at a time, and the assembly's writes would wait for each flush.
+struct Flusher {
+    FileHandle file{INVALID_HANDLE_VALUE};
+    CRITICAL_SECTION lock;
+    CONDITION_VARIABLE wrote;
+    int64_t written = 0;  // since the last flush, under the lock
+    bool stop = false;
+    HANDLE thread = nullptr;
+    Flusher() {
+        InitializeCriticalSection(&lock);
+        InitializeConditionVariable(&wrote);
+    }
+    ~Flusher();
+    Flusher(const Flusher&) = delete;
+    Flusher& operator=(const Flusher&) = delete;
+};
+
+unsigned __stdcall FlushThreadProc(void* parameter) {
+    Flusher* f = static_cast<Flusher*>(parameter);
+    EnterCriticalSection(&f->lock);
+    for (;;) {
+        while (f->written < kFlushStep && !f->stop)
+            SleepConditionVariableCS(&f->wrote, &f->lock, INFINITE);
+        if (f->stop)
+            break;
+        f->written = 0;
+        LeaveCriticalSection(&f->lock);
+        FlushFileBuffers(f->file.handle);
+        EnterCriticalSection(&f->lock);
+    }
+    LeaveCriticalSection(&f->lock);
+    return 0;
+}
+
+// Without a second handle or a thread, the flush before the replacement does it all.
+void StartFlusher(Flusher* f, const char* partPath) {
+    f->file.handle = CreateFileA(partPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f->file.IsOpen()) {
+        f->thread =
+            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, FlushThreadProc, f, 0, nullptr));
+    }
+}
+
+// Ends the thread after the flush under way, if any, and closes the handle, which would
+// keep the part file from being replaced or deleted.
+void EndFlusher(Flusher* f) {
+    if (f->thread != nullptr) {
+        EnterCriticalSection(&f->lock);
+        f->stop = true;
+        LeaveCriticalSection(&f->lock);
+        WakeAllConditionVariable(&f->wrote);
+        WaitForSingleObject(f->thread, INFINITE);
+        CloseHandle(f->thread);
+        f->thread = nullptr;
+    }
+    f->file.Close();
+}
+
+Flusher::~Flusher() {
+    EndFlusher(this);
+    DeleteCriticalSection(&lock);
+}
+
+bool WritePart(Sync* sync, HANDLE part, int64_t offset, const unsigned char* data, DWORD size) {
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD written = 0;
-    return WriteFile(file, data, size, &written, &at) && written == size;
+    if (!WriteFile(part, data, size, &written, &at) || written != size)
+        return false;
+    Flusher* f = sync->flusher;
+    if (f != nullptr && f->thread != nullptr) {
+        EnterCriticalSection(&f->lock);
+        f->written += size;
+        const bool due = f->written >= kFlushStep;
+        LeaveCriticalSection(&f->lock);
+        if (due)
+            WakeAllConditionVariable(&f->wrote);
+    }
+    return true;
 }
 
 // The index into out, at most limit bytes, its SHA-256 the one the manifest names.
@@ -468,7 +551,7 @@ bool CopyBytes(Sync* sync, Hasher* hasher, HANDLE file, int64_t offset, int64_t 
                        static_cast<long long>(offset + done), GetLastError());
             return false;
         }
-        if (target != nullptr && !WriteAt(target, targetOffset + done, block, got)) {
+        if (target != nullptr && !WritePart(sync, target, targetOffset + done, block, got)) {
             LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
                        GetLastError());
             return false;
@@ -529,7 +612,7 @@ bool FetchStep(Sync* sync, Hasher* hasher, const SyncStep& step, HANDLE part, bo
         // What arrived before a cut is stored too: the next run finds its chunks in place.
         DWORD filled = 0;
         const bool whole = ReadFull(sync, &stream, block, size, &filled);
-        if (filled > 0 && !WriteAt(part, position, block, filled)) {
+        if (filled > 0 && !WritePart(sync, part, position, block, filled)) {
             LogProblem("%.300s: cannot write the part file (error %lu)", sync->path,
                        GetLastError());
             return false;
@@ -552,7 +635,7 @@ bool CopyUnchanged(Sync* sync, Hasher* hasher, HANDLE old, int64_t length, HANDL
             static_cast<DWORD>(length - done < kBlockSize ? length - done : kBlockSize);
         DWORD got = 0;
         if (!ReadAt(old, done, block, want, &got) || got != want ||
-            !WriteAt(part, done, block, got)) {
+            !WritePart(sync, part, done, block, got)) {
             LogProblem("%.300s: cannot copy into the part file (error %lu)", sync->path,
                        GetLastError());
             return false;
@@ -600,6 +683,7 @@ bool Assemble(Sync* sync, Hasher* hasher, Scan* scan, HANDLE old, HANDLE part, b
 
 // Ends the part file at the file's size, flushes and closes it; false (logged) when it cannot.
 bool EndPart(Sync* sync, FileHandle* part) {
+    EndFlusher(sync->flusher);
     LARGE_INTEGER size;
     size.QuadPart = sync->index.fileSize;
     const bool ended = SetFilePointerEx(part->handle, size, nullptr, FILE_BEGIN) &&
@@ -628,7 +712,7 @@ bool WholeFileMatches(Sync* sync, Hasher* hasher) {
 
 SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& line,
                            const char* address, const char* localPath) {
-    Sync sync = {entry.path, address, {}, {}, {}, nullptr, 0, 0, -1, -1};
+    Sync sync = {entry.path, address, {}, {}, {}, nullptr, nullptr, 0, 0, -1, -1};
     sync.index.fileSize = entry.size;
     sync.blocks.reset(new unsigned char[kBlockCount * kBlockSize]);
     char partPath[kPathSize];
@@ -665,9 +749,16 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
     FileHandle old(CreateFileA(localPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     Scan scan(&sync, old.handle, ChunkSourceKind::OldFile);
-    FileHandle part(CreateFileA(partPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    // Shared for writing with the flusher's handle alone, which the single-instance guard keeps
+    // the only other one.
+    FileHandle part(CreateFileA(partPath, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    Flusher flusher;
+    sync.flusher = &flusher;
     Hasher hasher;
+    if (part.IsOpen())
+        StartFlusher(&flusher, partPath);
     if (!part.IsOpen() || !StartHasher(&hasher, &sync)) {
         LogProblem("%.300s: cannot open the part file or start hashing (error %lu)", entry.path,
                    GetLastError());
@@ -684,6 +775,7 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
         return SyncResult::Failed;
     const PathFacts facts = QueryPathFacts(localPath);
     if (unchanged && facts.size == sync.index.fileSize) {
+        EndFlusher(&flusher);
         part.Close();
         DeleteFileA(partPath);
         return WholeFileMatches(&sync, &hasher) ? SyncResult::Kept : SyncResult::Failed;
