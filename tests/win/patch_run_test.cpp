@@ -84,7 +84,8 @@ std::string ArchiveBytes(size_t size, uint32_t seed) {
     }
     return out;
 }
-const std::string kArchiveV1 = ArchiveBytes(3 << 20, 1);
+// Larger than the sync's ring of blocks, so that its copies fill it.
+const std::string kArchiveV1 = ArchiveBytes(12 << 20, 1);
 const std::string kArchiveV2 =
     std::string(kArchiveV1).replace(1 << 20, 1 << 20, ArchiveBytes(1 << 20, 2));
 const char kArchivePath[] = "/skh-full/archive.pak";
