@@ -30,7 +30,7 @@
 namespace {
 
 // Every read, copy and fetch goes through blocks of this size: a ring of kBlockCount between
-// the assembly and the hashing lanes, and one per scanning thread. With the index (44 bytes a
+// the assembly and the hasher, and one per scanning thread. With the index (44 bytes a
 // chunk, about 0.07 % of the file) they are all the memory a sync takes, whatever the size.
 constexpr DWORD kBlockSize = 512 << 10;
 constexpr int kBlockCount = 8;
@@ -80,7 +80,7 @@ bool ReadAt(HANDLE file, int64_t offset, unsigned char* data, DWORD size, DWORD*
 
 // Flushes the part file on a thread of its own each time the assembly has written another
 // kFlushStep bytes, so that the flush before the replacement finds little left to write and
-// the disk works while the lanes hash. Its handle is its own: Windows runs the calls on one
+// the disk works while the hasher hashes. Its handle is its own: Windows runs the calls on one
 // synchronous handle one at a time, and the assembly's writes would wait for each flush.
 struct Flusher {
     FileHandle file{INVALID_HANDLE_VALUE};
@@ -349,21 +349,12 @@ void ShowProgress(Sync* sync) {
     SetStatus(line, -1);
 }
 
-// Hashes what the assembly writes on two threads: one lane hashes the whole file, the other
-// each fetched chunk, whose digest is checked as it completes. The assembly hands blocks over
-// through a ring and waits only when every block is still being hashed; the lanes wait only
-// when they have hashed all it handed. Condition variables, not events: under Wine an event
-// is a round trip through its server, which left the lanes idle a millisecond a block.
-struct Hasher;
-
-struct HashLane {
-    Hasher* hasher = nullptr;
-    CryptHash hash;
-    uint64_t hashed = 0;  // blocks taken from the ring, under the lock
-    bool ok = true;
-    HANDLE thread = nullptr;
-};
-
+// Hashes what the assembly writes on a thread of its own: the whole file, and each fetched
+// chunk, whose digest is checked as it completes. The assembly hands blocks over through a
+// ring and waits only when every block is still to be hashed; the hasher waits only when it
+// has hashed all it was handed. One thread for both digests: with the download taking a core
+// of two, a third busy thread only slowed it. Condition variables, not events: under Wine an
+// event is a round trip through its server, which left the hasher idle a millisecond a block.
 struct HandedBlock {
     const unsigned char* data;
     DWORD size;
@@ -378,9 +369,13 @@ struct Hasher {
     CONDITION_VARIABLE hashedMore;
     HandedBlock ring[kBlockCount] = {};
     uint64_t handed = 0;  // blocks handed over, under the lock
+    uint64_t hashed = 0;  // blocks done with, under the lock
     bool stop = false;
-    HashLane whole;
-    HashLane chunks;
+    bool ok = true;        // every block hashed; under the lock
+    bool chunksOk = true;  // every fetched chunk matched; read once the thread has ended
+    HANDLE thread = nullptr;
+    CryptHash whole;
+    CryptHash chunk;
     uint32_t nextChunk = 0;  // the fetched chunk being hashed, up to position
     int64_t position = -1;
     Hasher() {
@@ -395,7 +390,6 @@ struct Hasher {
 
 bool HashChunks(Hasher* h, const HandedBlock& block) {
     const std::vector<ChunkRecord>& chunks = h->sync->index.chunks;
-    HashLane& lane = h->chunks;
     // A range starts at a chunk of its own; a block that goes on from the last one continues
     // its chunk.
     if (block.offset != h->position) {
@@ -405,7 +399,7 @@ bool HashChunks(Hasher* h, const HandedBlock& block) {
             --h->nextChunk;
         h->position = block.offset;
         if (h->nextChunk >= chunks.size() || chunks[h->nextChunk].offset != block.offset ||
-            !BeginSha256(&lane.hash)) {
+            !BeginSha256(&h->chunk)) {
             return false;
         }
     }
@@ -416,14 +410,14 @@ bool HashChunks(Hasher* h, const HandedBlock& block) {
         const int64_t end = record.offset + record.length;
         const DWORD take = static_cast<DWORD>(
             end - h->position < block.size - used ? end - h->position : block.size - used);
-        if (!AddToHash(&lane.hash, block.data + used, take))
+        if (!AddToHash(&h->chunk, block.data + used, take))
             return false;
         used += take;
         h->position += take;
         if (h->position < end)
             continue;
         unsigned char digest[kSha256Bytes];
-        if (!FinishSha256(&lane.hash, digest) || !BeginSha256(&lane.hash))
+        if (!FinishSha256(&h->chunk, digest) || !BeginSha256(&h->chunk))
             return false;
         if (memcmp(digest, record.sha256, kSha256Bytes) != 0) {
             LogProblem("GET %s: chunk %u (bytes %lld-%lld) differs from the index",
@@ -436,100 +430,87 @@ bool HashChunks(Hasher* h, const HandedBlock& block) {
     return true;
 }
 
-// Takes every block handed over, in order, until stopped with none left. After a failure the
-// lane still takes the blocks, unhashed, so that the assembly never waits for it in vain.
+// Takes every block handed over, in order, until stopped with none left. After a failure it
+// still takes the blocks, unhashed, so that the assembly never waits for it in vain.
 unsigned __stdcall HashThreadProc(void* parameter) {
-    HashLane* lane = static_cast<HashLane*>(parameter);
-    Hasher* h = lane->hasher;
+    Hasher* h = static_cast<Hasher*>(parameter);
     EnterCriticalSection(&h->lock);
     for (;;) {
-        while (lane->hashed == h->handed && !h->stop)
+        while (h->hashed == h->handed && !h->stop)
             SleepConditionVariableCS(&h->handedMore, &h->lock, INFINITE);
-        if (lane->hashed == h->handed)
+        if (h->hashed == h->handed)
             break;
-        const HandedBlock block = h->ring[lane->hashed % kBlockCount];
-        bool ok = lane->ok;
+        const HandedBlock block = h->ring[h->hashed % kBlockCount];
+        bool ok = h->ok;
         LeaveCriticalSection(&h->lock);
-        if (ok && lane == &h->whole)
-            ok = AddToHash(&lane->hash, block.data, block.size);
-        else if (ok && block.fetched)
-            ok = HashChunks(h, block);
+        ok = ok && AddToHash(&h->whole, block.data, block.size);
+        if (ok && block.fetched && !HashChunks(h, block))
+            ok = h->chunksOk = false;
         EnterCriticalSection(&h->lock);
-        lane->ok = ok;
-        ++lane->hashed;
+        h->ok = ok;
+        ++h->hashed;
         WakeAllConditionVariable(&h->hashedMore);
     }
     LeaveCriticalSection(&h->lock);
     return 0;
 }
 
-bool StartLane(Hasher* h, HashLane* lane) {
-    lane->hasher = h;
-    if (!BeginSha256(&lane->hash))
-        return false;
-    lane->thread =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HashThreadProc, lane, 0, nullptr));
-    return lane->thread != nullptr;
-}
-
 bool StartHasher(Hasher* h, Sync* sync) {
     h->sync = sync;
-    return StartLane(h, &h->whole) && StartLane(h, &h->chunks);
+    if (!BeginSha256(&h->whole) || !BeginSha256(&h->chunk))
+        return false;
+    h->thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HashThreadProc, h, 0, nullptr));
+    return h->thread != nullptr;
 }
 
-// Waits until both lanes have taken all but `pending` of the blocks handed over; false when
+// Waits until the hasher is done with all but `pending` of the blocks handed over; false when
 // a block failed.
-bool WaitForLanes(Hasher* h, uint64_t pending) {
+bool WaitForHasher(Hasher* h, uint64_t pending) {
     EnterCriticalSection(&h->lock);
-    while (h->whole.hashed + pending < h->handed || h->chunks.hashed + pending < h->handed)
+    while (h->hashed + pending < h->handed)
         SleepConditionVariableCS(&h->hashedMore, &h->lock, INFINITE);
-    const bool ok = h->whole.ok && h->chunks.ok;
+    const bool ok = h->ok;
     LeaveCriticalSection(&h->lock);
     return ok;
 }
 
 // Waits until the hasher holds no block, so that every block is free.
 bool WaitIdle(Hasher* h) {
-    return WaitForLanes(h, 0);
+    return WaitForHasher(h, 0);
 }
 
-// The block the assembly fills next, once the lanes are done with it.
+// The block the assembly fills next, once the hasher is done with it.
 unsigned char* NextBlock(Hasher* h) {
-    WaitForLanes(h, kBlockCount - 1);
+    WaitForHasher(h, kBlockCount - 1);
     return h->sync->blocks.get() + (h->handed % kBlockCount) * kBlockSize;
 }
 
-// Hands the block NextBlock gave over to the lanes, size bytes of the published file at
+// Hands the block NextBlock gave over to the hasher, size bytes of the published file at
 // offset. False when a block before failed (the log says why).
 bool HandOver(Hasher* h, DWORD size, int64_t offset, bool fetched) {
     EnterCriticalSection(&h->lock);
     const unsigned char* data = h->sync->blocks.get() + (h->handed % kBlockCount) * kBlockSize;
     h->ring[h->handed % kBlockCount] = {data, size, offset, fetched};
     ++h->handed;
-    const bool ok = h->whole.ok && h->chunks.ok;
+    const bool ok = h->ok;
     LeaveCriticalSection(&h->lock);
     WakeAllConditionVariable(&h->handedMore);
     return ok;
 }
 
-// Waits for the last block and ends both threads; false when any block failed.
+// Waits for the last block and ends the thread; false when any block failed.
 bool StopHasher(Hasher* h) {
+    if (h->thread == nullptr)
+        return false;
     const bool ok = WaitIdle(h);
     EnterCriticalSection(&h->lock);
     h->stop = true;
     LeaveCriticalSection(&h->lock);
     WakeAllConditionVariable(&h->handedMore);
-    bool stopped = true;
-    for (HashLane* lane : {&h->whole, &h->chunks}) {
-        if (lane->thread == nullptr) {
-            stopped = false;
-            continue;
-        }
-        WaitForSingleObject(lane->thread, INFINITE);
-        CloseHandle(lane->thread);
-        lane->thread = nullptr;
-    }
-    return ok && stopped;
+    WaitForSingleObject(h->thread, INFINITE);
+    CloseHandle(h->thread);
+    h->thread = nullptr;
+    return ok;
 }
 
 Hasher::~Hasher() {
@@ -695,12 +676,12 @@ bool EndPart(Sync* sync, FileHandle* part) {
 }
 
 // Waits for the last block; true when every fetched chunk and the whole file match the index.
-// A chunk that differs was logged by the hasher; hasher->chunks.ok then is false.
+// A chunk that differs was logged by the hasher; hasher->chunksOk then is false.
 bool WholeFileMatches(Sync* sync, Hasher* hasher) {
     unsigned char digest[kSha256Bytes];
     if (!StopHasher(hasher))
         return false;
-    if (FinishSha256(&hasher->whole.hash, digest) &&
+    if (FinishSha256(&hasher->whole, digest) &&
         memcmp(digest, sync->index.fileSha256, kSha256Bytes) == 0) {
         return true;
     }
@@ -788,7 +769,7 @@ SyncResult SyncChunkedFile(const ManifestEntry& entry, const ChunkIndexLine& lin
     if (!WholeFileMatches(&sync, &hasher)) {
         // Every chunk matched, the whole did not: the part file's bytes are not the published
         // ones, and are not kept for the next run.
-        if (hasher.chunks.ok)
+        if (hasher.chunksOk)
             DeleteFileA(partPath);
         return SyncResult::Failed;
     }
