@@ -39,6 +39,17 @@ constexpr int64_t kFlushStep = 64 << 20;
 constexpr int kProgressLineSize = 200;
 constexpr int kAddressSize = 2400;
 
+// Sets *stop under the lock, wakes the thread waiting on `wake`, and waits for it to end.
+void StopWorker(CRITICAL_SECTION* lock, bool* stop, CONDITION_VARIABLE* wake, HANDLE* thread) {
+    EnterCriticalSection(lock);
+    *stop = true;
+    LeaveCriticalSection(lock);
+    WakeAllConditionVariable(wake);
+    WaitForSingleObject(*thread, INFINITE);
+    CloseHandle(*thread);
+    *thread = nullptr;
+}
+
 struct Flusher;
 
 struct Sync {
@@ -128,15 +139,8 @@ void StartFlusher(Flusher* f, const char* partPath) {
 // Ends the thread after the flush under way, if any, and closes the handle, which would
 // keep the part file from being replaced or deleted.
 void EndFlusher(Flusher* f) {
-    if (f->thread != nullptr) {
-        EnterCriticalSection(&f->lock);
-        f->stop = true;
-        LeaveCriticalSection(&f->lock);
-        WakeAllConditionVariable(&f->wrote);
-        WaitForSingleObject(f->thread, INFINITE);
-        CloseHandle(f->thread);
-        f->thread = nullptr;
-    }
+    if (f->thread != nullptr)
+        StopWorker(&f->lock, &f->stop, &f->wrote, &f->thread);
     f->file.Close();
 }
 
@@ -215,7 +219,7 @@ struct Scan {
     ChunkSourceKind kind;
     CRITICAL_SECTION lock;
     CONDITION_VARIABLE moved;
-    int64_t scanned = 0;  // bytes cut and hashed
+    int64_t scanned = 0;  // bytes cut and fingerprinted
     bool done = false;
     std::atomic<bool> stop{false};  // the sync is over: the scan ends at its next block
     HANDLE thread = nullptr;
@@ -503,13 +507,7 @@ bool StopHasher(Hasher* h) {
     if (h->thread == nullptr)
         return false;
     const bool ok = WaitIdle(h);
-    EnterCriticalSection(&h->lock);
-    h->stop = true;
-    LeaveCriticalSection(&h->lock);
-    WakeAllConditionVariable(&h->handedMore);
-    WaitForSingleObject(h->thread, INFINITE);
-    CloseHandle(h->thread);
-    h->thread = nullptr;
+    StopWorker(&h->lock, &h->stop, &h->handedMore, &h->thread);
     return ok;
 }
 
